@@ -1,0 +1,80 @@
+// Text and file forms of BigInt.
+#include <cstring>
+#include <vector>
+
+#include "arith/BigInt.h"
+#include "arith/WordArray.h"
+
+namespace numen {
+
+std::string BigInt::toString(uint32_t radix) const {
+    if (radix < 2 || radix > 36) throw ArithmeticFault("radix out of range");
+    if (size_ == 0) return "0";
+    // Digits come several at a time: divide by the largest power of the
+    // radix that fits a word, then split each remainder into its digits.
+    uint32_t chunk = radix, perChunk = 1;
+    while (uint64_t(chunk) * radix <= 0xffffffffu) {
+        chunk *= radix;
+        ++perChunk;
+    }
+    std::vector<uint32_t> work(words_, words_ + length());
+    size_t n = work.size();
+    std::string reversed;
+    reversed.reserve(size_t(n) * 32 / 3 + perChunk);
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    while (n > 0) {
+        uint32_t rem = words::divWord(work.data(), n, chunk);
+        n = words::stripped(work.data(), n);
+        for (uint32_t i = 0; i < perChunk; ++i) {
+            if (n == 0 && rem == 0) break;  // no leading zeros in the top chunk
+            reversed.push_back(kDigits[rem % radix]);
+            rem /= radix;
+        }
+    }
+    std::string text = size_ < 0 ? "-" : "";
+    text.append(reversed.rbegin(), reversed.rend());
+    return text;
+}
+
+namespace {
+
+void storeLittleEndian(unsigned char* out, uint32_t v) {
+    out[0] = uint8_t(v);
+    out[1] = uint8_t(v >> 8);
+    out[2] = uint8_t(v >> 16);
+    out[3] = uint8_t(v >> 24);
+}
+
+uint32_t loadLittleEndian(const unsigned char* in) {
+    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
+}
+
+}  // namespace
+
+size_t writeBigInt(std::FILE* file, const BigInt& x) {
+    unsigned char head[4];
+    storeLittleEndian(head, uint32_t(x.size()));
+    size_t count = std::fwrite(head, 4, 1, file);
+    uint32_t n = x.length();
+    std::vector<unsigned char> body(size_t(n) * 4);
+    for (uint32_t i = 0; i < n; ++i) storeLittleEndian(&body[size_t(i) * 4], x.words()[i]);
+    if (n != 0) count += std::fwrite(body.data(), 4, n, file);
+    return count;
+}
+
+size_t readBigInt(std::FILE* file, BigInt& x, uint32_t maxWords) {
+    unsigned char head[4];
+    if (std::fread(head, 4, 1, file) != 1) return 0;
+    int32_t size = int32_t(loadLittleEndian(head));
+    uint32_t n = size < 0 ? uint32_t(0) - uint32_t(size) : uint32_t(size);
+    if (n > maxWords) return 1;
+    std::vector<unsigned char> body(size_t(n) * 4);
+    size_t got = n == 0 ? 0 : std::fread(body.data(), 4, n, file);
+    if (got != n) return 1 + got;
+    x.reserve(n);
+    for (uint32_t i = 0; i < n; ++i) x.words()[i] = loadLittleEndian(&body[size_t(i) * 4]);
+    x.setLengthAndSign(n, size < 0);
+    return 1 + got;
+}
+
+}  // namespace numen
