@@ -2,6 +2,7 @@
 // the square and product entry points that long operands will take to the
 // transform products.
 #include <cstring>
+#include <vector>
 
 #include "arith/BigInt.h"
 #include "arith/WordArray.h"
@@ -10,23 +11,60 @@ namespace numen {
 
 namespace {
 
-// r[0 .. 2n) = a^2 over n >= 1 words: each cross product once, doubled, then
-// the diagonal squares added; about half the word products of a general one.
-void squareWords(uint32_t* r, const uint32_t* a, uint32_t n) {
-    std::memset(r, 0, size_t(2) * n * 4);
-    for (uint32_t i = 0; i + 1 < n; ++i) {
-        r[n + i] = words::addMulWord(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+// The schoolbook loops run on 64-bit limbs (pairs of words): one 64x64-bit
+// multiply does the work of four 32x32-bit ones.
+using Limb = uint64_t;
+using DoubleLimb = unsigned __int128;
+
+// r[0 .. n) += a[0 .. n) * w; returns the carry limb.
+Limb addMulLimb(Limb* r, const Limb* a, size_t n, Limb w) {
+    Limb carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+        DoubleLimb t = DoubleLimb(a[i]) * w + r[i] + carry;
+        r[i] = Limb(t);
+        carry = Limb(t >> 64);
     }
-    if (n > 1) words::shiftLeft(r, size_t(2) * n, 1);
-    uint64_t carry = 0;
-    for (uint32_t i = 0; i < n; ++i) {
-        uint64_t sq = uint64_t(a[i]) * a[i];
-        carry += uint64_t(r[2 * i]) + uint32_t(sq);
-        r[2 * i] = uint32_t(carry);
-        carry >>= 32;
-        carry += uint64_t(r[2 * i + 1]) + (sq >> 32);
-        r[2 * i + 1] = uint32_t(carry);
-        carry >>= 32;
+    return carry;
+}
+
+// Scratch limbs of this thread: operands and product, reused between calls.
+Limb* scratchLimbs(size_t n) {
+    thread_local std::vector<Limb> scratch;
+    if (scratch.size() < n) scratch.resize(n);
+    return scratch.data();
+}
+
+// Words to limbs: n words into (n + 1) / 2 limbs, the top half-limb zero.
+void loadLimbs(Limb* out, const uint32_t* words, uint32_t n) {
+    out[(n + 1) / 2 - 1] = 0;
+    std::memcpy(out, words, size_t(n) * 4);
+}
+
+// r[0 .. la + lb) = a * b on limbs.
+void mulLimbs(Limb* r, const Limb* a, size_t la, const Limb* b, size_t lb) {
+    std::memset(r, 0, la * sizeof(Limb));
+    for (size_t i = 0; i < lb; ++i) r[i + la] = addMulLimb(r + i, a, la, b[i]);
+}
+
+// r[0 .. 2n) = a^2 on limbs: each cross product once, doubled, then the
+// diagonal squares added; about half the limb products of a general one.
+void squareLimbs(Limb* r, const Limb* a, size_t n) {
+    std::memset(r, 0, 2 * n * sizeof(Limb));
+    for (size_t i = 0; i + 1 < n; ++i) r[n + i] = addMulLimb(r + 2 * i + 1, a + i + 1, n - i - 1, a[i]);
+    Limb top = 0;
+    for (size_t i = 0; i < 2 * n; ++i) {  // double
+        Limb v = r[i];
+        r[i] = (v << 1) | top;
+        top = v >> 63;
+    }
+    Limb carry = 0;
+    for (size_t i = 0; i < n; ++i) {
+        DoubleLimb sq = DoubleLimb(a[i]) * a[i];
+        DoubleLimb lo = DoubleLimb(r[2 * i]) + Limb(sq) + carry;
+        r[2 * i] = Limb(lo);
+        DoubleLimb hi = DoubleLimb(r[2 * i + 1]) + Limb(sq >> 64) + Limb(lo >> 64);
+        r[2 * i + 1] = Limb(hi);
+        carry = Limb(hi >> 64);
     }
 }
 
@@ -63,10 +101,14 @@ void BigInt::mulMagnitude(const BigInt& y) {
         return;
     }
     if (uint64_t(a) + b > 0x7fffffffu) throw ArithmeticFault("integer too large");
+    const size_t la = (a + 1) / 2, lb = (b + 1) / 2;
+    Limb* limbs = scratchLimbs(2 * (la + lb));
+    Limb *xa = limbs, *yb = limbs + la, *r = limbs + la + lb;
+    loadLimbs(xa, words_, a);
+    loadLimbs(yb, y.words_, b);
+    mulLimbs(r, xa, la, yb, lb);
     WordBlockCache::Block product = BigIntBlockCache().acquire(a + b);
-    uint32_t* r = product.words;
-    std::memset(r, 0, size_t(a) * 4);
-    for (uint32_t i = 0; i < b; ++i) r[i + a] = words::addMulWord(r + i, words_, a, y.words_[i]);
+    std::memcpy(product.words, r, size_t(a + b) * 4);  // the words above a + b are zero
     BigIntBlockCache().release(block_, capacity_);
     adopt(product);
     size_ = int32_t(a + b);
@@ -107,8 +149,12 @@ void BigInt::square(bool measure, double* maxErr) {
         return;
     }
     if (uint64_t(n) * 2 > 0x7fffffffu) throw ArithmeticFault("integer too large");
+    const size_t ln = (n + 1) / 2;
+    Limb* limbs = scratchLimbs(3 * ln);
+    loadLimbs(limbs, words_, n);
+    squareLimbs(limbs + ln, limbs, ln);
     WordBlockCache::Block product = BigIntBlockCache().acquire(2 * n);
-    squareWords(product.words, words_, n);
+    std::memcpy(product.words, limbs + ln, size_t(2) * n * 4);
     BigIntBlockCache().release(block_, capacity_);
     adopt(product);
     size_ = int32_t(2 * n);
