@@ -6,7 +6,6 @@
 // caches the transforms care about are listed.
 #include "arith/ProcessorProfile.h"
 
-#include <cstring>
 #include <string>
 #include <string_view>
 

@@ -1,0 +1,133 @@
+// numen-console: the terminal front end, for servers and scripts.
+//
+//   numen-console COMMAND [FOLDER]
+//
+// Every setting stays in FOLDER/Numen.ini (default: the current directory);
+// the command line only says what to do. Exit codes: 0 done, 1 the folder
+// could not be used (cannot enter it, another instance holds it), 2 usage.
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "arith/ProcessorProfile.h"
+#include "platform/CpuProbe.h"
+#include "platform/Fpu.h"
+#include "platform/InstanceLock.h"
+#include "shell/IniFile.h"
+
+namespace numen {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitDone = 0;
+constexpr int kExitFolderUnusable = 1;
+constexpr int kExitUsage = 2;
+
+void PrintUsage(std::FILE* out) {
+    std::fprintf(out,
+                 "usage: numen-console COMMAND [FOLDER]\n"
+                 "\n"
+                 "Runs in FOLDER (default: the current directory), whose Numen.ini holds\n"
+                 "every setting.\n"
+                 "\n"
+                 "commands:\n"
+                 "  profile    probe the processor, update its keys in Numen.ini, print it\n"
+                 "  start      start the configured search (not available yet)\n"
+                 "  continue   continue the interrupted search (not available yet)\n"
+                 "  test       run the self-test (not available yet)\n"
+                 "  bench      run the benchmarks (not available yet)\n");
+}
+
+// Start-up steps shared by every command: the working folder becomes the
+// current directory (every file of the system is opened relative to it),
+// one instance per folder, the x87 mode, the processor profile.
+struct Session {
+    fs::path folder;
+    std::unique_ptr<InstanceLock> lock;
+};
+
+bool StartSession(const fs::path& requested, Session& session) {
+    std::error_code ec;
+    if (!requested.empty()) fs::current_path(requested, ec);
+    if (ec) {
+        std::fprintf(stderr, "numen-console: cannot enter %s: %s\n", requested.c_str(),
+                     ec.message().c_str());
+        return false;
+    }
+    session.folder = fs::current_path(ec);   // empty: files relative to "."
+    session.lock = std::make_unique<InstanceLock>(session.folder.empty() ? fs::path(".") : session.folder);
+    if (!session.lock->held()) {
+        std::fprintf(stderr, "numen-console: %s\n", session.lock->reason().c_str());
+        return false;
+    }
+    SetX87ExtendedPrecision();
+    IniFile ini(session.folder);
+    fs::path folder = session.folder;
+    SetCurrentProcessorProfile(LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k,
+                                                    [&] { DeleteCheckpointFiles(folder); }));
+    return true;
+}
+
+const char* VendorName(int32_t vendor) {
+    switch (vendor) {
+    case kVendorIntel: return "Intel";
+    case kVendorAmd: return "AMD";
+    default: return "other";
+    }
+}
+
+void PrintProfile(const ProcessorProfile& p, const fs::path& iniPath) {
+    const ProcessorProbe& raw = p.probe;
+    std::printf("Processor profile (settings: %s)\n", iniPath.c_str());
+    std::printf("  vendor string     \"%s\"\n", raw.vendor);
+    std::printf("  vendor            %d (%s)\n", p.vendor, VendorName(p.vendor));
+    std::printf("  family            %d (signature 0x%08x)\n", p.family, raw.signature);
+    std::printf("  SSE level         %d\n", p.sseLevel);
+    std::printf("  gap               %d\n", p.gap);
+    std::printf("  lat64k            %d\n", p.lat64k);
+    std::printf("  L1 / L2 / L3      %u / %u / %u bytes\n", p.L1, p.L2, p.L3);
+    std::printf("  features          0x%08x (leaf 1 EDX)\n", raw.features);
+    std::printf("  ext. features     0x%08x (leaf 0x80000001 EDX)\n", raw.extFeatures);
+    std::printf("  descriptors      ");
+    for (uint8_t d : raw.descriptors) std::printf(" %02x", d);
+    std::printf(" (leaf 2 EAX EDX EBX ECX)\n");
+    std::printf("  x87 control word  0x%04x\n", X87ControlWord());
+}
+
+int RunProfile(const fs::path& folder) {
+    Session session;
+    if (!StartSession(folder, session)) return kExitFolderUnusable;
+    PrintProfile(CurrentProcessorProfile(), IniFile(session.folder).path());
+    return kExitDone;
+}
+
+int Main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        PrintUsage(stderr);
+        return kExitUsage;
+    }
+    std::string_view command = argv[1];
+    fs::path folder = argc == 3 ? fs::path(argv[2]) : fs::path();
+    if (command == "profile") return RunProfile(folder);
+    for (const char* later : {"start", "continue", "test", "bench"}) {
+        if (command == later) {
+            std::fprintf(stderr, "numen-console: command '%s' is not available yet\n", later);
+            return kExitUsage;
+        }
+    }
+    if (command == "help" || command == "--help" || command == "-h") {
+        PrintUsage(stdout);
+        return kExitDone;
+    }
+    std::fprintf(stderr, "numen-console: unknown command '%s'\n", argv[1]);
+    PrintUsage(stderr);
+    return kExitUsage;
+}
+
+}  // namespace
+}  // namespace numen
+
+int main(int argc, char** argv) { return numen::Main(argc, argv); }
