@@ -1,0 +1,73 @@
+// The kernel families of the complex FFT: one table of functions per family
+// (x87, x87 with prefetch hints, AMD, SSE2), all computing the same values up
+// to rounding, and the one dispatch point that chooses among them.
+//
+// Contract common to every family (unnormalised, in place):
+//   forward  = radix-4 decimation in frequency, output in bit-reversed order;
+//   pointwise step stores the complex conjugate of each square or product;
+//   inverse  = decimation in time with the same forward-signed rotations,
+//              bit-reversed order in, natural order out.
+// A square or product pipeline therefore turns inputs x, y of length N into
+// N * conj(x (*) y), (*) the cyclic convolution. No bit reversal is ever done.
+//
+// Two-pass (four-step) layout of N = g*b points: b rows of g elements, each
+// row followed by `gap` unused padding elements, so the column stride is
+// g + gap elements:
+//
+//     row 0:  e[0]      e[1]  ...  e[g-1]      | gap |
+//     row 1:  e[g]      ...        e[2g-1]     | gap |
+//     ...
+//     row b-1 ...
+//
+// Column passes run down columns (length b, stride from ColumnTwiddles);
+// row r is then twisted by the TwistTable entry at position r, transformed,
+// squared (or multiplied), transformed back and untwisted.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "arith/kernels/Complex.h"
+
+namespace numen {
+
+struct ProcessorProfile;
+
+struct KernelFamily {
+    const char* name;           // "x87", "x87-prefetch", "amd", "sse2"
+    uint32_t columnsPerCall;    // adjacent columns per column call: 1, 2 or 4
+    // Length-b forward (inverse) transforms down `columnsPerCall` adjacent
+    // columns starting at firstColumn; stride and tables from ColumnTwiddles.
+    void (*columnForward)(Complex* firstColumn, uint32_t b);
+    void (*columnInverse)(Complex* firstColumn, uint32_t b);
+    // For each of `rows` rows (row r at array + r*(g + gap)): twist (r > 0),
+    // forward length-g transform, conj(z^2) fused into the last level,
+    // inverse transform, untwist (r > 0). Natural order in and out.
+    // The one-pass square is rowSquare(array, L, 1, 0).
+    void (*rowSquare)(Complex* array, uint32_t g, uint32_t rows, uint32_t gap);
+    // Products: twist (rowPosition > 0) and forward transform of one row;
+    // inverse transform and untwist of one row.
+    void (*rowForward)(Complex* row, uint32_t g, uint32_t rowPosition);
+    void (*rowInverse)(Complex* row, uint32_t g, uint32_t rowPosition);
+    // a[k] := conj(a[k] * b[k]) for k < g.
+    void (*pointwiseMultiply)(Complex* a, const Complex* b, uint32_t g);
+};
+
+// The families. Each exists on every x86-64 build; a family whose
+// instructions the processor lacks is never chosen.
+const KernelFamily& X87Kernels();          // reference family, long double
+const KernelFamily& X87PrefetchKernels();  // the same with prefetch hints
+const KernelFamily& AmdKernels();          // two columns per call
+const KernelFamily& Sse2Kernels();         // four columns per call
+
+// The one dispatch point. Squarings use the family chosen from the profile
+// and the NoSSE2 setting (AMD family 6 or more: AMD; else SSE level 2 and
+// NoSSE2 off: SSE2; else x87, with prefetch when the SSE level is not 0);
+// products always use the x87 family. Set once at start-up (and by tests
+// that run every family); before that, the x87 family.
+void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2);
+void ForceSquaringKernels(const KernelFamily& family);
+const KernelFamily& SquaringKernels();
+const KernelFamily& ProductKernels();
+
+}  // namespace numen
