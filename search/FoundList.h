@@ -1,0 +1,39 @@
+// FoundList: the primes found while the neighbourhood of one top-level
+// candidate is explored (the candidate, its twin, its Sophie Germain and
+// Cunningham-chain relatives).
+//
+// Handlers look themselves up on entry and return at once when present,
+// which is what ends the recursion between neighbours. The list has a fixed
+// 64 entries; a prime that finds it full is still announced, but `append`
+// says it was not recorded and its neighbours are not visited, so the walk
+// always ends and nothing is written beyond the list.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace numen {
+
+struct FoundPrime {
+    uint32_t k = 0, b = 0, n = 0;
+    int32_t c = 0;
+};
+
+class FoundList {
+public:
+    static constexpr uint32_t kCapacity = 64;
+
+    void clear() { count_ = 0; }
+    // Records the prime; false (nothing written) when the list is full.
+    bool append(uint32_t k, uint32_t b, uint32_t n, int32_t c);
+    bool contains(uint32_t k, uint32_t b, uint32_t n, int32_t c) const;
+
+    uint32_t count() const { return count_; }
+    const FoundPrime& operator[](uint32_t i) const { return entries_[i]; }
+
+private:
+    uint32_t count_ = 0;
+    std::array<FoundPrime, kCapacity> entries_{};
+};
+
+}  // namespace numen
