@@ -1,0 +1,579 @@
+// FFT kernels: the transform buffer, the twiddle tables and their keys, and
+// every kernel family (x87, x87-prefetch, AMD, SSE2) against the slow
+// references of ref/DirectDft.h -- forward passes against the direct DFT in
+// bit-reversed order, round trips, one-pass and two-pass squares and
+// products against the direct cyclic convolution of small complex integers,
+// the edge cases of the layout (padding untouched, one-pass never twisted),
+// and the dispatch from made-up processor profiles.
+//
+// The pipelines compute N * conj(x (*) y); the checks divide by N (a power of
+// two, exact) and compare with the exact integers. Larger lengths are in
+// long/FftKernelsLongTest.cpp.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arith/ArithmeticFault.h"
+#include "arith/ProcessorProfile.h"
+#include "arith/TransformBuffer.h"
+#include "arith/kernels/KernelFamily.h"
+#include "arith/kernels/Twiddles.h"
+#include "platform/Fpu.h"
+#include "ref/DirectDft.h"
+#include "ref/GmpOracle.h"
+
+namespace numen {
+namespace {
+
+using testing::BitReverse;
+using testing::Cld;
+using testing::TestSeed;
+
+constexpr long double kTwoPi = 6.283185307179586476925286766559005768L;
+const Complex kSentinel{-12345.25, 6789.5};
+
+// b rows of g elements, each followed by `gap` padding elements; b = 1 is
+// the one-pass shape.
+struct Shape {
+    uint32_t g;
+    uint32_t b;
+    uint32_t gap;
+    size_t N() const { return size_t(g) * b; }
+    size_t Elements() const { return size_t(b) * (g + gap); }
+    size_t Index(size_t j) const { return j / g * (g + gap) + j % g; }
+    std::string Name() const {
+        return "g=" + std::to_string(g) + " b=" + std::to_string(b) + " gap=" + std::to_string(gap);
+    }
+};
+
+std::vector<const KernelFamily*> Families() {
+    std::vector<const KernelFamily*> all{&X87Kernels(), &X87PrefetchKernels(), &AmdKernels()};
+    const KernelFamily& sse2 = Sse2Kernels();
+    if (sse2.columnForward && sse2.columnInverse && sse2.rowSquare && sse2.rowForward && sse2.rowInverse &&
+        sse2.pointwiseMultiply)
+        all.push_back(&sse2);
+    return all;
+}
+
+// Complex integers with both parts uniform in [-bound, bound]; one vector in
+// four is edge-biased (every part +-bound), the worst case for round-off.
+std::vector<Cld> RandomInts(size_t n, int bound, std::mt19937_64& rng) {
+    std::uniform_int_distribution<int> part(-bound, bound);
+    const bool extreme = rng() % 4 == 0;
+    std::vector<Cld> v(n);
+    for (Cld& z : v) {
+        if (extreme)
+            z = {static_cast<long double>(rng() & 1 ? bound : -bound),
+                 static_cast<long double>(rng() & 1 ? bound : -bound)};
+        else
+            z = {static_cast<long double>(part(rng)), static_cast<long double>(part(rng))};
+    }
+    return v;
+}
+
+// Loads x (element j at row j/g, column j%g) into the transform buffer's
+// array A (or B), every padding element and one row of guard elements after
+// the array set to the sentinel.
+Complex* Load(const std::vector<Cld>& x, const Shape& s, bool second = false) {
+    TransformBuffer::Reserve(s.Elements() + s.g);
+    Complex* a = second ? TransformBuffer::Second() : TransformBuffer::First();
+    std::fill(a, a + s.Elements() + s.g, kSentinel);
+    for (size_t j = 0; j < s.N(); ++j) a[s.Index(j)] = {double(x[j].real()), double(x[j].imag())};
+    return a;
+}
+
+std::vector<Cld> Read(const Complex* a, const Shape& s) {
+    std::vector<Cld> out(s.N());
+    for (size_t j = 0; j < s.N(); ++j) out[j] = {a[s.Index(j)].re, a[s.Index(j)].im};
+    return out;
+}
+
+// Padding elements and the guard row still hold the sentinel.
+bool PaddingIntact(const Complex* a, const Shape& s) {
+    for (size_t i = 0; i < s.Elements() + s.g; ++i) {
+        const bool padding = i >= s.Elements() || i % (s.g + s.gap) >= s.g;
+        if (padding && (a[i].re != kSentinel.re || a[i].im != kSentinel.im)) return false;
+    }
+    return true;
+}
+
+// The column passes over all g columns, in the family's groups.
+void Columns(const KernelFamily& f, Complex* a, const Shape& s, bool forward) {
+    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) (forward ? f.columnForward : f.columnInverse)(a + c, s.b);
+}
+
+// The calling orders of a squaring and of a product of A by B.
+void Square(const KernelFamily& f, Complex* a, const Shape& s) {
+    if (s.b == 1) {
+        RowTwiddles::Prepare(s.g, 0);
+        f.rowSquare(a, s.g, 1, 0);
+        return;
+    }
+    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
+    RowTwiddles::Prepare(s.g, s.b);
+    Columns(f, a, s, true);
+    f.rowSquare(a, s.g, s.b, s.gap);
+    Columns(f, a, s, false);
+}
+
+void Multiply(const KernelFamily& f, Complex* a, Complex* b, const Shape& s) {
+    if (s.b == 1) {
+        RowTwiddles::Prepare(s.g, 0);
+        f.rowForward(a, s.g, 0);
+        f.rowForward(b, s.g, 0);
+        f.pointwiseMultiply(a, b, s.g);
+        f.rowInverse(a, s.g, 0);
+        return;
+    }
+    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
+    RowTwiddles::Prepare(s.g, s.b);
+    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) {
+        f.columnForward(a + c, s.b);
+        f.columnForward(b + c, s.b);
+    }
+    for (uint32_t r = 0; r < s.b; ++r) {
+        const size_t row = size_t(r) * (s.g + s.gap);
+        f.rowForward(a + row, s.g, r);
+        f.rowForward(b + row, s.g, r);
+        f.pointwiseMultiply(a + row, b + row, s.g);
+        f.rowInverse(a + row, s.g, r);
+    }
+    Columns(f, a, s, false);
+}
+
+// Largest distance of out/N from conj(z), z exact integers.
+double RoundOff(const std::vector<Cld>& out, const std::vector<Cld>& z) {
+    const long double n = static_cast<long double>(out.size());
+    long double worst = 0;
+    for (size_t k = 0; k < out.size(); ++k) {
+        worst = std::max(worst, fabsl(out[k].real() / n - z[k].real()));
+        worst = std::max(worst, fabsl(out[k].imag() / n + z[k].imag()));
+    }
+    return static_cast<double>(worst);
+}
+
+// Largest difference between two families' raw outputs, divided by N.
+double Distance(const std::vector<Cld>& x, const std::vector<Cld>& y) {
+    long double worst = 0;
+    for (size_t k = 0; k < x.size(); ++k) worst = std::max(worst, std::abs(x[k] - y[k]));
+    return static_cast<double>(worst / static_cast<long double>(x.size()));
+}
+
+// Round-off allowed before a product is considered wrong: far below 0.5 so
+// that a real fault cannot hide, far above the few 1e-4 these inputs give.
+constexpr double kRoundOffLimit = 0.05;
+
+// The inputs are 10-bit parts: coefficients up to 2^21 * N, round-off well
+// inside the limit for N <= 4096.
+constexpr int kBound = 1023;
+
+class FftKernelsTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetX87ExtendedPrecision(); }
+
+    // Squares x with every family in shape s; checks against the direct
+    // convolution, the families against the x87 values, and the padding.
+    void CheckSquare(const std::vector<Cld>& x, const Shape& s, const std::vector<Cld>& z) {
+        std::vector<Cld> reference;
+        for (const KernelFamily* f : Families()) {
+            SCOPED_TRACE(std::string(f->name) + " " + s.Name() + " seed " + std::to_string(TestSeed()));
+            Complex* a = Load(x, s);
+            Square(*f, a, s);
+            EXPECT_TRUE(PaddingIntact(a, s));
+            const std::vector<Cld> out = Read(a, s);
+            const double err = RoundOff(out, z);
+            EXPECT_LT(err, kRoundOffLimit);
+            worstRoundOff_ = std::max(worstRoundOff_, err);
+            if (reference.empty())
+                reference = out;
+            else
+                EXPECT_LT(Distance(out, reference), 1e-3) << "differs from x87";
+        }
+    }
+
+    void CheckProduct(const std::vector<Cld>& x, const std::vector<Cld>& y, const Shape& s,
+                      const std::vector<Cld>& z) {
+        for (const KernelFamily* f : Families()) {
+            SCOPED_TRACE(std::string(f->name) + " " + s.Name() + " seed " + std::to_string(TestSeed()));
+            Complex* a = Load(x, s);
+            Complex* b = Load(y, s, true);
+            Multiply(*f, a, b, s);
+            EXPECT_TRUE(PaddingIntact(a, s));
+            const double err = RoundOff(Read(a, s), z);
+            EXPECT_LT(err, kRoundOffLimit);
+            worstRoundOff_ = std::max(worstRoundOff_, err);
+        }
+    }
+
+    void TearDown() override {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3g", worstRoundOff_);
+        RecordProperty("worst_round_off", text);
+    }
+
+    std::mt19937_64 rng_{TestSeed()};
+    double worstRoundOff_ = 0;
+};
+
+// --- transform buffer -------------------------------------------------------
+
+TEST(FftKernelsBuffer, PageAlignedGrowOnlyWithSecondArrayAfterCapacity) {
+    const size_t cap = TransformBuffer::Reserve(1000);
+    ASSERT_GE(cap, 1000u);
+    Complex* a = TransformBuffer::First();
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 4096, 0u);
+    EXPECT_EQ(TransformBuffer::Second(), a + cap);
+    // The whole of both arrays is usable.
+    std::fill(a, a + 2 * cap, Complex{1.0, -1.0});
+
+    EXPECT_EQ(TransformBuffer::Reserve(10), cap);   // never shrinks
+    EXPECT_EQ(TransformBuffer::First(), a);
+
+    const size_t bigger = TransformBuffer::Reserve(cap + 5000);
+    EXPECT_GE(bigger, cap + 5000);
+    EXPECT_EQ(TransformBuffer::Capacity(), bigger);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(TransformBuffer::First()) % 4096, 0u);
+    EXPECT_EQ(TransformBuffer::Second(), TransformBuffer::First() + bigger);
+}
+
+TEST(FftKernelsBuffer, ImpossibleSizeRaisesArithmeticFault) {
+    EXPECT_THROW(TransformBuffer::Reserve(SIZE_MAX / 16), ArithmeticFault);
+    // The buffer is usable again afterwards.
+    EXPECT_GE(TransformBuffer::Reserve(64), 64u);
+    EXPECT_NE(TransformBuffer::First(), nullptr);
+}
+
+// --- twiddle tables ---------------------------------------------------------
+
+// Both layouts of every entry describe the angle 2*pi*i/m (the SSE2 family
+// reads the layouts written here), entry 0 holds the constants, and the
+// twist entries sit at bit-reversed positions.
+TEST(FftKernelsTables, LayoutsDescribeTheDocumentedAngles) {
+    constexpr double tol = 1e-15;
+    for (uint32_t m : {16u, 32u, 256u}) {
+        SCOPED_TRACE("m=" + std::to_string(m));
+        ColumnTwiddles::Prepare(m, m + 1);
+        RowTwiddles::Prepare(m, 8);
+        const double h = std::sqrt(0.5);
+        const double* cx = ColumnTwiddles::X87();
+        const double* cs = ColumnTwiddles::Sse2();
+        const double* rx = RowTwiddles::X87();
+        const double* rs = RowTwiddles::Sse2();
+        EXPECT_NEAR(cx[0], h, 1e-16);
+        EXPECT_EQ(cx[1], 2.0);
+        EXPECT_NEAR(rx[0], h, 1e-16);
+        EXPECT_EQ(rx[1], 2.0);
+        const double colHead[6] = {h, h, -h, h, 2.0, 2.0};
+        for (int k = 0; k < 6; ++k) EXPECT_NEAR(cs[k], colHead[k], 1e-16) << k;
+        EXPECT_EQ(rs[0], -2.0);
+        EXPECT_EQ(rs[1], -2.0);
+        for (uint32_t i = 1; i < m / 4; ++i) {
+            double c[4], sn[4];
+            for (int k = 1; k <= 3; ++k) {
+                c[k] = double(cosl(kTwoPi * k * i / m));
+                sn[k] = double(sinl(kTwoPi * k * i / m));
+            }
+            for (const double* e : {cx + 6 * i, rx + 6 * i}) {
+                for (int k = 1; k <= 3; ++k) {
+                    EXPECT_NEAR(e[2 * k - 1], sn[k], tol) << i;
+                    EXPECT_NEAR(e[2 * k - 2] * e[2 * k - 1], c[k], 4 * tol) << i;
+                }
+            }
+            const double colWant[8] = {c[1], c[3], sn[1], -sn[3], c[2], c[2], sn[2], -sn[2]};
+            const double rowWant[8] = {c[1], c[1], sn[1], sn[1], c[2], c[2], sn[2], sn[2]};
+            for (int k = 0; k < 8; ++k) {
+                EXPECT_NEAR(cs[8 * i + k], colWant[k], tol) << i << " " << k;
+                EXPECT_NEAR(rs[8 * i + k], rowWant[k], tol) << i << " " << k;
+            }
+        }
+        const TwistEntry* tw = RowTwiddles::Twist();
+        for (uint32_t d = 1; d < 8; ++d) {
+            const long double phi = kTwoPi * d / (8.0L * m);
+            const TwistEntry& e = tw[BitReverse(d, 3)];
+            EXPECT_NEAR(double(e.sin), double(sinl(phi)), 1e-18);
+            EXPECT_NEAR(double(e.cot * e.sin), double(cosl(phi)), 1e-17);
+        }
+    }
+}
+
+// Tables are recomputed only when their key changes. A value planted in a
+// table survives a Prepare with the same key and is overwritten by one after
+// Invalidate.
+TEST(FftKernelsTables, KeysDecideRecomputationAndGapOnlyChangesStride) {
+    ColumnTwiddles::Prepare(64, 65);
+    double* plantedCol = const_cast<double*>(ColumnTwiddles::X87()) + 6;
+    const double keptCol = *plantedCol;
+    *plantedCol = 42.0;
+    ColumnTwiddles::Prepare(64, 68);   // same b, other gap
+    EXPECT_EQ(ColumnTwiddles::StrideElements(), 68u);
+    EXPECT_EQ(ColumnTwiddles::Length(), 64u);
+    EXPECT_EQ(ColumnTwiddles::X87()[6], 42.0);
+
+    RowTwiddles::Prepare(128, 16);
+    double* plantedRow = const_cast<double*>(RowTwiddles::X87()) + 6;
+    const double keptRow = *plantedRow;
+    *plantedRow = 43.0;
+    RowTwiddles::Prepare(128, 16);
+    EXPECT_EQ(RowTwiddles::X87()[6], 43.0);
+    EXPECT_EQ(RowTwiddles::Rows(), 16u);
+
+    ColumnTwiddles::Invalidate();
+    RowTwiddles::Invalidate();
+    EXPECT_EQ(ColumnTwiddles::Length(), 0u);
+    EXPECT_EQ(RowTwiddles::Length(), 0u);
+    ColumnTwiddles::Prepare(64, 65);
+    RowTwiddles::Prepare(128, 16);
+    EXPECT_EQ(ColumnTwiddles::X87()[6], keptCol);
+    EXPECT_EQ(RowTwiddles::X87()[6], keptRow);
+}
+
+// --- single passes ----------------------------------------------------------
+
+// The forward passes leave the DFT (negative exponent) in bit-reversed
+// order: rows of every length 16 ... 1024, columns of every length 4 ... 256
+// (three columns side by side per group, so a pass that strays into the
+// neighbouring columns is caught).
+TEST_F(FftKernelsTest, ForwardPassesGiveTheDirectDftInBitReversedOrder) {
+    for (const KernelFamily* f : Families()) {
+        for (uint32_t m = 16; m <= 1024; m *= 2) {
+            SCOPED_TRACE(std::string(f->name) + " row m=" + std::to_string(m));
+            const std::vector<Cld> x = RandomInts(m, kBound, rng_);
+            const Shape s{m, 1, 0};
+            Complex* a = Load(x, s);
+            RowTwiddles::Prepare(m, 0);
+            f->rowForward(a, m, 0);
+            const std::vector<Cld> want = testing::DirectDft(x);
+            long double worst = 0;
+            for (uint32_t k = 0; k < m; ++k) {
+                const Complex& e = a[BitReverse(k, __builtin_ctz(m))];
+                worst = std::max(worst, std::abs(Cld(e.re, e.im) - want[k]));
+            }
+            EXPECT_LT(double(worst), 1e-12 * m * kBound);
+        }
+        for (uint32_t b = 4; b <= 256; b *= 2) {
+            SCOPED_TRACE(std::string(f->name) + " column b=" + std::to_string(b));
+            const uint32_t g = 3 * f->columnsPerCall;
+            const Shape s{g, b, 1};
+            const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_);
+            Complex* a = Load(x, s);
+            ColumnTwiddles::Prepare(b, g + 1);
+            Columns(*f, a, s, true);
+            EXPECT_TRUE(PaddingIntact(a, s));
+            for (uint32_t c = 0; c < g; ++c) {
+                std::vector<Cld> column(b);
+                for (uint32_t r = 0; r < b; ++r) column[r] = x[size_t(r) * g + c];
+                const std::vector<Cld> want = testing::DirectDft(column);
+                long double worst = 0;
+                for (uint32_t k = 0; k < b; ++k) {
+                    const Complex& e = a[BitReverse(k, __builtin_ctz(b)) * (g + 1) + c];
+                    worst = std::max(worst, std::abs(Cld(e.re, e.im) - want[k]));
+                }
+                EXPECT_LT(double(worst), 1e-12 * b * kBound) << "column " << c;
+            }
+        }
+    }
+}
+
+// Forward, conjugate, inverse gives N * conj(x): rows of every length
+// 16 ... 4096 (also twisted at a row position > 0, whose untwist must undo
+// the twist), columns of every length 4 ... 1024.
+TEST_F(FftKernelsTest, EveryLengthRoundTrips) {
+    // Largest distance of a/n from conj(x).
+    auto check = [](const Complex* a, const Shape& s, const std::vector<Cld>& x, long double n) {
+        long double worst = 0;
+        for (size_t j = 0; j < x.size(); ++j) {
+            const Complex& e = a[s.Index(j)];
+            worst = std::max(worst, std::abs(Cld(e.re, e.im) / n - std::conj(x[j])));
+        }
+        return double(worst);
+    };
+    for (const KernelFamily* f : Families()) {
+        for (uint32_t m = 16; m <= 4096; m *= 2) {
+            for (uint32_t position : {0u, 3u}) {
+                SCOPED_TRACE(std::string(f->name) + " row m=" + std::to_string(m) + " position " +
+                             std::to_string(position));
+                const std::vector<Cld> x = RandomInts(m, kBound, rng_);
+                const Shape s{m, 1, 0};
+                Complex* a = Load(x, s);
+                RowTwiddles::Prepare(m, position == 0 ? 0 : 8);
+                f->rowForward(a, m, position);
+                for (uint32_t k = 0; k < m; ++k) a[k].im = -a[k].im;
+                f->rowInverse(a, m, position);
+                EXPECT_LT(check(a, s, x, m), 1e-9);
+            }
+        }
+        for (uint32_t b = 4; b <= 1024; b *= 2) {
+            SCOPED_TRACE(std::string(f->name) + " column b=" + std::to_string(b));
+            const Shape s{4, b, 3};
+            const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_);
+            Complex* a = Load(x, s);
+            ColumnTwiddles::Prepare(b, s.g + s.gap);
+            Columns(*f, a, s, true);
+            for (size_t j = 0; j < s.N(); ++j) a[s.Index(j)].im = -a[s.Index(j)].im;
+            Columns(*f, a, s, false);
+            EXPECT_TRUE(PaddingIntact(a, s));
+            EXPECT_LT(check(a, s, x, b), 1e-9);
+        }
+    }
+}
+
+// --- squares and products ---------------------------------------------------
+
+// One-pass square (the fused row kernel alone) of every length 16 ... 4096,
+// both parities of log2 N.
+TEST_F(FftKernelsTest, OnePassSquareIsTheCyclicConvolution) {
+    for (uint32_t n = 16; n <= 4096; n *= 2) {
+        const std::vector<Cld> x = RandomInts(n, kBound, rng_);
+        CheckSquare(x, Shape{n, 1, 0}, testing::CyclicConvolution(x, x));
+    }
+}
+
+// Two-pass shapes: both parities of log2 g and log2 b, the smallest rows
+// (16) and columns (4), the planner's 1024 x 4, gaps 0 to 4.
+const Shape kTwoPassShapes[] = {
+    {16, 4, 1}, {32, 4, 4}, {16, 8, 1}, {64, 8, 0}, {32, 32, 3}, {16, 128, 2}, {128, 16, 4}, {1024, 4, 1},
+};
+
+TEST_F(FftKernelsTest, TwoPassSquareIsTheCyclicConvolutionInRowMajorOrder) {
+    for (const Shape& s : kTwoPassShapes) {
+        const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_);
+        CheckSquare(x, s, testing::CyclicConvolution(x, x));
+    }
+}
+
+TEST_F(FftKernelsTest, ProductsOnePassAndTwoPass) {
+    for (uint32_t n = 16; n <= 4096; n *= 4) {
+        const std::vector<Cld> x = RandomInts(n, kBound, rng_), y = RandomInts(n, kBound, rng_);
+        CheckProduct(x, y, Shape{n, 1, 0}, testing::CyclicConvolution(x, y));
+    }
+    for (uint32_t n = 32; n <= 2048; n *= 4) {
+        const std::vector<Cld> x = RandomInts(n, kBound, rng_), y = RandomInts(n, kBound, rng_);
+        CheckProduct(x, y, Shape{n, 1, 0}, testing::CyclicConvolution(x, y));
+    }
+    for (const Shape& s : kTwoPassShapes) {
+        const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_), y = RandomInts(s.N(), kBound, rng_);
+        CheckProduct(x, y, s, testing::CyclicConvolution(x, y));
+    }
+}
+
+// --- edge cases -------------------------------------------------------------
+
+// A single 1 at element k squares to N at element 2k mod N (k = 0: N at 0),
+// real, everything else zero: one-pass and two-pass, every family.
+TEST_F(FftKernelsTest, UnitImpulseSquaresToNAtTwiceItsIndex) {
+    for (const Shape& s : {Shape{64, 1, 0}, Shape{128, 1, 0}, Shape{32, 8, 1}, Shape{16, 16, 4}}) {
+        for (size_t k : {size_t(0), size_t(1), size_t(5), s.N() / 2 + 3, s.N() - 1}) {
+            std::vector<Cld> x(s.N(), 0);
+            x[k] = 1;
+            for (const KernelFamily* f : Families()) {
+                SCOPED_TRACE(std::string(f->name) + " " + s.Name() + " k=" + std::to_string(k));
+                Complex* a = Load(x, s);
+                Square(*f, a, s);
+                const std::vector<Cld> out = Read(a, s);
+                const size_t at = 2 * k % s.N();
+                for (size_t j = 0; j < s.N(); ++j) {
+                    const long double want = j == at ? static_cast<long double>(s.N()) : 0;
+                    ASSERT_NEAR(double(out[j].real()), double(want), 1e-9) << j;
+                    ASSERT_NEAR(double(out[j].imag()), 0.0, 1e-9) << j;
+                }
+            }
+        }
+    }
+}
+
+// After a two-pass use has filled the twist table, a one-pass square of the
+// same row length -- with the one-pass key or still with the two-pass one --
+// applies no twist.
+TEST_F(FftKernelsTest, OnePassNeverTwistsAfterTwoPassUse) {
+    const Shape twoPass{64, 8, 1};
+    const Shape onePass{64, 1, 0};
+    const std::vector<Cld> x = RandomInts(twoPass.N(), kBound, rng_);
+    const std::vector<Cld> y = RandomInts(onePass.N(), kBound, rng_);
+    const std::vector<Cld> zy = testing::CyclicConvolution(y, y);
+    for (const KernelFamily* f : Families()) {
+        SCOPED_TRACE(f->name);
+        Square(*f, Load(x, twoPass), twoPass);
+        ASSERT_EQ(RowTwiddles::Rows(), 8u);
+        Complex* a = Load(y, onePass);
+        f->rowSquare(a, 64, 1, 0);   // tables still keyed (64, 8)
+        EXPECT_LT(RoundOff(Read(a, onePass), zy), kRoundOffLimit);
+        a = Load(y, onePass);
+        Square(*f, a, onePass);      // Prepare(64, 0)
+        EXPECT_LT(RoundOff(Read(a, onePass), zy), kRoundOffLimit);
+    }
+}
+
+// Consecutive squares of equal shape reuse the tables; a change of gap
+// alone moves the stride and keeps the column table -- and still computes
+// the right values.
+TEST_F(FftKernelsTest, GapChangeBetweenSquaresKeepsTablesAndValues) {
+    const std::vector<Cld> x = RandomInts(32 * 16, kBound, rng_);
+    const std::vector<Cld> z = testing::CyclicConvolution(x, x);
+    const KernelFamily& f = X87Kernels();
+    Square(f, Load(x, Shape{32, 16, 1}), Shape{32, 16, 1});
+    const double* column = ColumnTwiddles::X87();
+    const double* row = RowTwiddles::X87();
+    for (uint32_t gap : {1u, 4u, 0u, 7u}) {
+        const Shape s{32, 16, gap};
+        Complex* a = Load(x, s);
+        Square(f, a, s);
+        EXPECT_EQ(ColumnTwiddles::StrideElements(), 32 + gap);
+        EXPECT_EQ(ColumnTwiddles::X87(), column);
+        EXPECT_EQ(RowTwiddles::X87(), row);
+        EXPECT_TRUE(PaddingIntact(a, s)) << s.Name();
+        EXPECT_LT(RoundOff(Read(a, s), z), kRoundOffLimit) << s.Name();
+    }
+}
+
+// --- dispatch ---------------------------------------------------------------
+
+TEST(FftKernelsDispatch, ProfilesPickTheirFamilies) {
+    const KernelFamily& before = SquaringKernels();
+    auto profile = [](int32_t vendor, int32_t family, int32_t sse) {
+        ProcessorProfile p;
+        p.vendor = vendor;
+        p.family = family;
+        p.sseLevel = sse;
+        return p;
+    };
+    struct Case {
+        ProcessorProfile p;
+        bool noSse2;
+        const char* squaring;
+        const char* products;
+    } cases[] = {
+        {profile(kVendorAmd, 6, 2), false, "amd", "x87-prefetch"},
+        {profile(kVendorAmd, 15, 2), true, "amd", "x87-prefetch"},
+        {profile(kVendorAmd, 5, 1), false, "x87-prefetch", "x87-prefetch"},
+        {profile(kVendorAmd, 5, 2), false, "sse2", "x87-prefetch"},
+        {profile(kVendorIntel, 6, 2), false, "sse2", "x87-prefetch"},
+        {profile(kVendorIntel, 15, 2), true, "x87-prefetch", "x87-prefetch"},
+        {profile(kVendorIntel, 6, 1), false, "x87-prefetch", "x87-prefetch"},
+        {profile(kVendorOther, 5, 0), false, "x87", "x87"},
+        {profile(kVendorIntel, 6, 0), false, "x87", "x87"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("vendor " + std::to_string(c.p.vendor) + " family " + std::to_string(c.p.family) + " sse " +
+                     std::to_string(c.p.sseLevel) + (c.noSse2 ? " NoSSE2" : ""));
+        ChooseKernelFamilies(c.p, c.noSse2);
+        EXPECT_STREQ(SquaringKernels().name, c.squaring);
+        EXPECT_STREQ(ProductKernels().name, c.products);
+    }
+    ForceSquaringKernels(AmdKernels());
+    EXPECT_EQ(&SquaringKernels(), &AmdKernels());
+    EXPECT_EQ(AmdKernels().columnsPerCall, 2u);
+    EXPECT_EQ(X87Kernels().columnsPerCall, 1u);
+
+    ChooseKernelFamilies(ProcessorProfile{}, false);   // no CPUID: plain x87
+    EXPECT_EQ(&ProductKernels(), &X87Kernels());
+    ForceSquaringKernels(before);
+}
+
+}  // namespace
+}  // namespace numen
