@@ -1,10 +1,11 @@
 // Products of BigInt: by a word, schoolbook (Knuth 4.3.1 algorithm M), and
-// the square and product entry points that long operands will take to the
-// transform products.
+// the square and product entry points, which hand long operands to the
+// transform products (TransformProduct.h).
 #include <cstring>
 #include <vector>
 
 #include "arith/BigInt.h"
+#include "arith/TransformProduct.h"
 #include "arith/WordArray.h"
 
 namespace numen {
@@ -138,17 +139,20 @@ void BigInt::mul(const BigInt& y) {
 }
 
 void BigInt::square(bool measure, double* maxErr) {
-    // Schoolbook until the transform products take over long operands; an
-    // exact product has no round-off to report.
-    if (measure && maxErr != nullptr) *maxErr = 0.0;
+    double* err = measure ? maxErr : nullptr;
     uint32_t n = length();
+    if (n > kSchoolbookSquareWords) {
+        TransformSquare(*this, CurrentSquaringSettings(), err);
+        return;
+    }
+    // Schoolbook: exact, no round-off to report.
+    if (err != nullptr) *err = 0.0;
     if (n == 0) return;
     if (n == 1) {
         uint64_t sq = uint64_t(words_[0]) * words_[0];
         setUnsigned64(uint32_t(sq), uint32_t(sq >> 32));
         return;
     }
-    if (uint64_t(n) * 2 > 0x7fffffffu) throw ArithmeticFault("integer too large");
     const size_t ln = (n + 1) / 2;
     Limb* limbs = scratchLimbs(3 * ln);
     loadLimbs(limbs, words_, n);
@@ -162,7 +166,16 @@ void BigInt::square(bool measure, double* maxErr) {
 }
 
 void BigInt::mulTransform(const BigInt& y, bool measure, double* maxErr) {
-    if (measure && maxErr != nullptr) *maxErr = 0.0;
+    double* err = measure ? maxErr : nullptr;
+    if (&y == this) {
+        square(measure, maxErr);
+        return;
+    }
+    if (length() > kSchoolbookProductWords && y.length() > kSchoolbookProductWords) {
+        TransformMultiply(*this, y, CurrentProductSettings(), err);
+        return;
+    }
+    if (err != nullptr) *err = 0.0;
     mul(y);
 }
 

@@ -4,6 +4,8 @@
 namespace numen::bench {
 
 void RunBigIntBench();
+void RunTrialBench();
+void RunSquareBench();
 
 struct Topic {
     const char* name;
@@ -12,6 +14,8 @@ struct Topic {
 
 inline constexpr Topic kTopics[] = {
     {"bigint", RunBigIntBench},
+    {"trial", RunTrialBench},
+    {"square", RunSquareBench},
 };
 
 }  // namespace numen::bench

@@ -1,0 +1,392 @@
+// Exact transform products: load the balanced, weighted digits, run a kernel
+// family, read out with two carry chains, verify by checksum (the method is
+// drawn in TransformProduct.h). One core serves both digit systems: a BigInt
+// is read as 16-bit digits (radix 65536), a RadixInt as its own digits.
+#include "arith/TransformProduct.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "arith/ProcessorProfile.h"
+#include "arith/TransformBuffer.h"
+#include "arith/TransformWeights.h"
+#include "arith/kernels/KernelFamily.h"
+#include "arith/kernels/Twiddles.h"
+
+namespace numen {
+
+namespace {
+
+TransformDisturbance gDisturbance = nullptr;
+
+void Disturb(Complex* array, const TransformPlan& plan) {
+    if (gDisturbance != nullptr) gDisturbance(array, plan);
+}
+
+// --- load --------------------------------------------------------------------
+
+// Digit j of |x| in 16-bit binary digits, j < 2 * length.
+struct BinaryDigitsOf {
+    const uint32_t* words;
+    uint32_t operator()(uint32_t j) const { return (words[j >> 1] >> ((j & 1) << 4)) & 0xffffu; }
+};
+
+struct RadixDigitsOf {
+    const uint32_t* digits;
+    uint32_t operator()(uint32_t j) const { return digits[j]; }
+};
+
+// Writes the `count` digits (digitAt(0 .. count-1), each in [0, radix)) of an
+// operand, balanced and weighted, into the plan's layout of `array`; every
+// other element of the rows is zero, the padding is not touched. count <= L.
+template <class DigitAt>
+void LoadDigits(Complex* array, const TransformPlan& plan, uint32_t count, uint32_t radix, DigitAt digitAt) {
+    const ExtendedComplex* starts = TransformWeights::RowStarts();
+    const long double cot = TransformWeights::RotationCot(), sin = TransformWeights::RotationSin();
+    const int64_t half = radix / 2, fullRadix = radix;
+    const uint32_t g = plan.rowLength;
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        Complex* row = array + size_t(r) * plan.rowStride();
+        const uint32_t first = r * g;
+        const uint32_t inRow = count > first ? std::min(count - first, g) : 0;
+        uint32_t c = 0;
+        if (inRow != 0) {
+            ExtendedComplex w = starts[r];
+            int64_t carry = 0;
+            for (const uint32_t balanced = std::min(inRow, g - 1); c < balanced; ++c) {
+                int64_t h = int64_t(digitAt(first + c)) + carry;
+                carry = h >= half;
+                long double v = static_cast<long double>(h - carry * fullRadix);
+                row[c] = {double(v * w.re), double(v * w.im)};
+                w = RotateWeight(w, cot, sin);
+            }
+            // The row's last digit, or the first position past the operand,
+            // takes the carry without balancing.
+            long double v = static_cast<long double>(carry + (c < inRow ? int64_t(digitAt(first + c)) : 0));
+            row[c] = {double(v * w.re), double(v * w.im)};
+            ++c;
+        }
+        std::memset(static_cast<void*>(row + c), 0, size_t(g - c) * sizeof(Complex));
+    }
+}
+
+// --- read-out -----------------------------------------------------------------
+
+// Element j of `array` times w_j, rounded: (coefficient j, coefficient j + L).
+struct Coefficients {
+    int64_t low, high;
+};
+
+template <bool kMeasure>
+inline Coefficients RoundElement(const Complex& z, const ExtendedComplex& w, long double& maxErr) {
+    long double re = z.re, im = z.im;
+    long double a = re * w.re - im * w.im;
+    long double b = re * w.im + im * w.re;
+    Coefficients k{std::llrint(a), std::llrint(b)};
+    if constexpr (kMeasure) {
+        maxErr = std::max(maxErr, std::fabs(a - static_cast<long double>(k.low)));
+        maxErr = std::max(maxErr, std::fabs(b - static_cast<long double>(k.high)));
+    }
+    return k;
+}
+
+// BigInt read-out into out[0 .. L/2) (low chain) and out[L/2 .. L) (high
+// chain), 16-bit digits packed two per word; then the low chain's carry is
+// added from word L/2 on, modulo 2^(32L) (the 2L digits of the product).
+// Returns the largest rounding distance when measuring, else 0.
+template <bool kMeasure>
+double ReadOutBinary(const Complex* array, const TransformPlan& plan, uint32_t* out) {
+    const ExtendedComplex* starts = TransformWeights::RowStarts();
+    const long double cot = TransformWeights::RotationCot(), sin = TransformWeights::RotationSin();
+    const uint32_t g = plan.rowLength, half = plan.length / 2;
+    uint32_t* lowOut = out;
+    uint32_t* highOut = out + half;
+    int64_t low = 0, high = 0;
+    long double maxErr = 0;
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        const Complex* row = array + size_t(r) * plan.rowStride();
+        ExtendedComplex w = starts[r];
+        for (uint32_t c = 0; c < g; c += 2) {  // g is even: two digits make a word
+            Coefficients k0 = RoundElement<kMeasure>(row[c], w, maxErr);
+            w = RotateWeight(w, cot, sin);
+            Coefficients k1 = RoundElement<kMeasure>(row[c + 1], w, maxErr);
+            w = RotateWeight(w, cot, sin);
+            low += k0.low;
+            uint32_t lowWord = uint32_t(low) & 0xffffu;
+            low >>= 16;
+            low += k1.low;
+            lowWord |= uint32_t(low) << 16;
+            low >>= 16;
+            high += k0.high;
+            uint32_t highWord = uint32_t(high) & 0xffffu;
+            high >>= 16;
+            high += k1.high;
+            highWord |= uint32_t(high) << 16;
+            high >>= 16;
+            *lowOut++ = lowWord;
+            *highOut++ = highWord;
+        }
+    }
+    // The high chain's carry is dropped: the product is below 2^(32L) and
+    // everything here is modulo that (a negative low part borrows from the
+    // high digits, which the wrap-around settles).
+    int64_t carry = low;
+    for (uint32_t i = half; i < plan.length && carry != 0; ++i) {
+        int64_t t = int64_t(out[i]) + carry;
+        out[i] = uint32_t(t);
+        carry = t >> 32;  // floor: a negative carry borrows
+    }
+    return double(maxErr);
+}
+
+// RadixInt read-out into out[0 .. L) and out[L .. 2L), one digit per
+// coefficient, carried by the reciprocal of the radix; then the low chain's
+// carry is added from digit L on, modulo B^(2L).
+template <bool kMeasure>
+double ReadOutRadix(const Complex* array, const TransformPlan& plan, uint32_t* out, uint32_t radix) {
+    const ExtendedComplex* starts = TransformWeights::RowStarts();
+    const long double cot = TransformWeights::RotationCot(), sin = TransformWeights::RotationSin();
+    const double inverseRadix = TransformWeights::InverseRadix();
+    const int64_t b = radix;
+    const uint32_t g = plan.rowLength;
+    uint32_t* lowOut = out;
+    uint32_t* highOut = out + plan.length;
+    int64_t low = 0, high = 0;
+    long double maxErr = 0;
+    // u = q B + digit with q = round(u / B); a digit that comes out negative
+    // (u/B rounded up) borrows one B back. |u| < 2^62, so the double
+    // quotient is within 2^-20 of u / B and the digit ends in [0, B).
+    auto split = [&](int64_t& carry, int64_t coefficient) {
+        int64_t u = coefficient + carry;
+        int64_t q = std::llrint(double(u) * inverseRadix);
+        int64_t digit = u - q * b;
+        int64_t negative = digit >> 63;  // 0 or -1
+        carry = q + negative;
+        return uint32_t(digit + (b & negative));
+    };
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        const Complex* row = array + size_t(r) * plan.rowStride();
+        ExtendedComplex w = starts[r];
+        for (uint32_t c = 0; c < g; ++c) {
+            Coefficients k = RoundElement<kMeasure>(row[c], w, maxErr);
+            w = RotateWeight(w, cot, sin);
+            *lowOut++ = split(low, k.low);
+            *highOut++ = split(high, k.high);
+        }
+    }
+    int64_t carry = low;
+    for (uint32_t i = plan.length; i < 2 * plan.length && carry != 0; ++i) {
+        int64_t t = int64_t(out[i]) + carry;
+        int64_t q = t / b;
+        if (t - q * b < 0) --q;  // floor division
+        out[i] = uint32_t(t - q * b);
+        carry = q;
+    }
+    return double(maxErr);
+}
+
+// --- kernels --------------------------------------------------------------------
+
+void SquareKernels(const KernelFamily& family, Complex* a, const TransformPlan& plan) {
+    if (!plan.twoPass) {
+        RowTwiddles::Prepare(plan.length, 0);
+        Disturb(a, plan);
+        family.rowSquare(a, plan.length, 1, 0);
+        return;
+    }
+    const uint32_t g = plan.rowLength, b = plan.rows, step = family.columnsPerCall;
+    ColumnTwiddles::Prepare(b, plan.rowStride());
+    RowTwiddles::Prepare(g, b);
+    for (uint32_t c = 0; c < g; c += step) family.columnForward(a + c, b);
+    Disturb(a, plan);
+    family.rowSquare(a, g, b, plan.gap);
+    for (uint32_t c = 0; c < g; c += step) family.columnInverse(a + c, b);
+}
+
+void ProductKernels(const KernelFamily& family, Complex* a, Complex* y, const TransformPlan& plan) {
+    if (!plan.twoPass) {
+        const uint32_t n = plan.length;
+        RowTwiddles::Prepare(n, 0);
+        family.rowForward(a, n, 0);
+        family.rowForward(y, n, 0);
+        family.pointwiseMultiply(a, y, n);
+        Disturb(a, plan);
+        family.rowInverse(a, n, 0);
+        return;
+    }
+    const uint32_t g = plan.rowLength, b = plan.rows, step = family.columnsPerCall;
+    const size_t stride = plan.rowStride();
+    ColumnTwiddles::Prepare(b, uint32_t(stride));
+    RowTwiddles::Prepare(g, b);
+    for (uint32_t c = 0; c < g; c += step) {
+        family.columnForward(a + c, b);
+        family.columnForward(y + c, b);
+    }
+    for (uint32_t r = 0; r < b; ++r) {
+        Complex* rowA = a + r * stride;
+        Complex* rowY = y + r * stride;
+        family.rowForward(rowA, g, r);
+        family.rowForward(rowY, g, r);
+        family.pointwiseMultiply(rowA, rowY, g);
+        if (r == 0) Disturb(a, plan);
+        family.rowInverse(rowA, g, r);
+    }
+    for (uint32_t c = 0; c < g; c += step) family.columnInverse(a + c, b);
+}
+
+// --- checksums --------------------------------------------------------------------
+
+// The product of two ones' complement checksums, folded to 32 bits with
+// end-around carry: the checksum the product must have.
+uint32_t FoldedProduct(uint32_t x, uint32_t y) {
+    uint64_t t = uint64_t(x) * y;
+    while ((t >> 32) != 0) t = (t & 0xffffffffu) + (t >> 32);
+    return uint32_t(t);
+}
+
+[[noreturn]] void ChecksumMismatch() {
+    throw ArithmeticFault("transform product failed its checksum");
+}
+
+TransformPlan CheckedPlan(uint32_t length, DigitSystem digits, const TransformSettings& settings) {
+    uint32_t limit = digits == DigitSystem::kBinary16 ? kMaxBigIntTransformLength : kMaxRadixTransformLength;
+    // The doubling of PowerOfTwoAtLeast must not overflow either.
+    if (length > limit || TransformLength(length, digits) > limit)
+        throw ArithmeticFault("operand too long for a transform product");
+    return PlanTransform(TransformLength(length, digits), settings.lat64k, settings.gap);
+}
+
+// --- the two digit systems ----------------------------------------------------------
+
+// x := x * y for BigInt (y == &x: square).
+void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings, double* maxErr) {
+    const uint32_t nx = x.length(), ny = y->length();
+    const bool square = y == &x;
+    const TransformPlan plan = CheckedPlan(std::max(nx, ny), DigitSystem::kBinary16, settings);
+    TransformBuffer::Reserve(plan.elements());
+    Complex* a = TransformBuffer::First();
+    TransformWeights::Prepare(plan.rowLength, plan.rows, 0);
+    LoadDigits(a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
+    const uint32_t checkX = x.checksum();
+    uint32_t expected;
+    const bool negative = !square && (x.isNegative() != y->isNegative());
+    if (square) {
+        expected = FoldedProduct(checkX, checkX);
+        SquareKernels(*settings.family, a, plan);
+    } else {
+        Complex* b = TransformBuffer::Second();
+        LoadDigits(b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
+        expected = FoldedProduct(checkX, y->checksum());
+        ProductKernels(*settings.family, a, b, plan);
+    }
+    // x's digits are in the buffer: its block may be replaced rather than grown.
+    const uint32_t words = plan.length;
+    if (x.capacity() < words) {
+        x.release();
+        x.reserve(words);
+    }
+    double err = maxErr != nullptr ? ReadOutBinary<true>(a, plan, x.words()) : ReadOutBinary<false>(a, plan, x.words());
+    if (maxErr != nullptr) *maxErr = err;
+    x.setLengthAndSign(words, negative);
+    if (x.checksum() != expected) ChecksumMismatch();
+}
+
+void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& settings, double* maxErr) {
+    const uint32_t radix = x.radix();
+    if (y->radix() != radix) throw ArithmeticFault("operands of different radices");
+    if (radix > kMaxTransformRadix) throw ArithmeticFault("radix too large for a transform product");
+    const uint32_t nx = x.length(), ny = y->length();
+    const bool square = y == &x;
+    const TransformPlan plan = CheckedPlan(std::max(nx, ny), DigitSystem::kRadix, settings);
+    TransformBuffer::Reserve(plan.elements());
+    Complex* a = TransformBuffer::First();
+    TransformWeights::Prepare(plan.rowLength, plan.rows, radix);
+    LoadDigits(a, plan, nx, radix, RadixDigitsOf{x.digits()});
+    const uint64_t modulus = radix - 1;
+    const uint64_t checkX = x.checksum();
+    uint64_t expected;
+    const bool negative = !square && (x.isNegative() != y->isNegative());
+    if (square) {
+        expected = checkX * checkX % modulus;
+        SquareKernels(*settings.family, a, plan);
+    } else {
+        Complex* b = TransformBuffer::Second();
+        LoadDigits(b, plan, ny, radix, RadixDigitsOf{y->digits()});
+        expected = checkX * y->checksum() % modulus;
+        ProductKernels(*settings.family, a, b, plan);
+    }
+    const uint32_t digits = 2 * plan.length;
+    if (x.capacity() < digits) {
+        x.release();
+        x.reserve(digits);
+    }
+    double err = maxErr != nullptr ? ReadOutRadix<true>(a, plan, x.digits(), radix)
+                                   : ReadOutRadix<false>(a, plan, x.digits(), radix);
+    if (maxErr != nullptr) *maxErr = err;
+    x.setLengthAndSign(digits, negative);
+    if (x.checksum() != expected) ChecksumMismatch();
+}
+
+}  // namespace
+
+TransformSettings CurrentSquaringSettings() {
+    const ProcessorProfile& p = CurrentProcessorProfile();
+    return {&SquaringKernels(), p.lat64k, p.gap};
+}
+
+TransformSettings CurrentProductSettings() {
+    const ProcessorProfile& p = CurrentProcessorProfile();
+    return {&ProductKernels(), p.lat64k, p.gap};
+}
+
+TransformPlan PlanProduct(uint32_t length, DigitSystem digits, const TransformSettings& settings) {
+    return PlanTransform(TransformLength(length, digits), settings.lat64k, settings.gap);
+}
+
+void TransformSquare(BigInt& x, const TransformSettings& settings, double* maxErr) {
+    if (maxErr != nullptr) *maxErr = 0.0;
+    if (x.isZero()) return;
+    BinaryProduct(x, &x, settings, maxErr);
+}
+
+void TransformMultiply(BigInt& x, const BigInt& y, const TransformSettings& settings, double* maxErr) {
+    if (maxErr != nullptr) *maxErr = 0.0;
+    if (x.isZero() || y.isZero()) {
+        x.setInt(0);
+        return;
+    }
+    BinaryProduct(x, &y, settings, maxErr);
+}
+
+void TransformSquare(RadixInt& x, const TransformSettings& settings, double* maxErr) {
+    if (maxErr != nullptr) *maxErr = 0.0;
+    if (x.isZero()) return;
+    RadixProduct(x, &x, settings, maxErr);
+}
+
+void TransformMultiply(RadixInt& x, const RadixInt& y, const TransformSettings& settings, double* maxErr) {
+    if (maxErr != nullptr) *maxErr = 0.0;
+    if (y.radix() != x.radix()) throw ArithmeticFault("operands of different radices");
+    if (x.isZero() || y.isZero()) {
+        x.setInt(0);
+        return;
+    }
+    RadixProduct(x, &y, settings, maxErr);
+}
+
+BigInt ProductOf(const BigInt& x, const BigInt& y, bool measure, double* maxErr) {
+    BigInt r(x);
+    r.mulTransform(y, measure, maxErr);
+    return r;
+}
+
+RadixInt ProductOf(const RadixInt& x, const RadixInt& y, bool measure, double* maxErr) {
+    RadixInt r(x);
+    r.mulTransform(y, measure, maxErr);
+    return r;
+}
+
+void SetTransformDisturbance(TransformDisturbance disturbance) { gDisturbance = disturbance; }
+
+}  // namespace numen

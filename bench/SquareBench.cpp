@@ -1,0 +1,140 @@
+// numen-bench square: one transform square per kernel family, for BigInt
+// operands of 2^15 .. 2^24 bits and RadixInt operands of the same size in
+// base 3 and base 10, beside GMP squaring the same value (mpz_mul) and
+// beside FFTW's complex forward + backward pair of the same transform
+// length L (the floor any complex-FFT product pays). Each case gives two
+// rows, ref=gmp and ref=fftw. The time of a square includes copying the
+// operand back in (one pass over n words, against the transform's L log L).
+#include <fftw3.h>
+#include <gmp.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "arith/BigInt.h"
+#include "arith/ProcessorProfile.h"
+#include "arith/RadixChoice.h"
+#include "arith/RadixInt.h"
+#include "arith/TransformPlan.h"
+#include "arith/kernels/KernelFamily.h"
+#include "bench/Timing.h"
+#include "bench/Topics.h"
+#include "platform/CpuProbe.h"
+#include "shell/IniFile.h"
+
+namespace numen::bench {
+
+namespace {
+
+volatile uint32_t sink;
+
+// The processor profile the program would use: probe, latency sweep and a
+// settings file of our own in a temporary folder.
+void LoadProfile() {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "numen-bench-square";
+    std::filesystem::create_directories(folder);
+    IniFile ini(folder);
+    ProcessorProfile profile = LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k, [] {});
+    SetCurrentProcessorProfile(profile);
+    std::printf("# processor: vendor=%s family=%d sse=%d gap=%d lat64k=%d\n", profile.probe.vendor, profile.family,
+                profile.sseLevel, profile.gap, profile.lat64k);
+}
+
+// FFTW complex forward + backward pair of length L, in place, planned once.
+double FftwPairMicroseconds(uint32_t length) {
+    fftw_complex* data = fftw_alloc_complex(length);
+    unsigned flags = length <= (1u << 18) ? FFTW_MEASURE : FFTW_ESTIMATE;
+    fftw_plan forward = fftw_plan_dft_1d(int(length), data, data, FFTW_FORWARD, flags);
+    fftw_plan backward = fftw_plan_dft_1d(int(length), data, data, FFTW_BACKWARD, flags);
+    std::mt19937_64 rng(length);
+    for (uint32_t i = 0; i < length; ++i) {
+        data[i][0] = double(int32_t(rng() % 65536) - 32768);
+        data[i][1] = double(int32_t(rng() % 65536) - 32768);
+    }
+    const double scale = 1.0 / length;
+    double us = MinimumMicroseconds([&] {
+        fftw_execute(forward);
+        fftw_execute(backward);
+        data[0][0] *= scale;  // keep the values bounded across repeats
+        data[0][1] *= scale;
+    });
+    for (uint32_t i = 0; i < length; ++i) data[i][0] = data[i][1] = 0;
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(backward);
+    fftw_free(data);
+    return us;
+}
+
+void ToMpz(mpz_t out, const BigInt& x) { mpz_import(out, x.length(), -1, 4, 0, 0, x.words()); }
+
+void ToMpz(mpz_t out, const RadixInt& x) {
+    BigInt b = x.toBigInt();
+    ToMpz(out, b);
+}
+
+std::vector<const KernelFamily*> Families() {
+    return {&X87Kernels(), &X87PrefetchKernels(), &AmdKernels(), &Sse2Kernels()};
+}
+
+// Rows for one operand: `a` is squared by every family (forced), GMP squares
+// the same value, FFTW runs the pair of length L.
+template <class Int>
+void BenchOperand(const std::string& type, uint32_t bits, const Int& a, uint32_t transformLength) {
+    mpz_t ma, mr;
+    mpz_inits(ma, mr, nullptr);
+    ToMpz(ma, a);
+    double gmp = MinimumMicroseconds([&] { mpz_mul(mr, ma, ma); });
+    double fftw = FftwPairMicroseconds(transformLength);
+    const KernelFamily& chosen = SquaringKernels();
+    for (const KernelFamily* f : Families()) {
+        ForceSquaringKernels(*f);
+        Int r(a);
+        double ours = MinimumMicroseconds([&] {
+            r = a;
+            r.square();
+            sink = r.length();
+        });
+        std::string name = "square-" + type + "-" + f->name + "-" + std::to_string(bits);
+        PrintRow(name, ours, "gmp", gmp);
+        PrintRow(name, ours, "fftw", fftw);
+    }
+    ForceSquaringKernels(chosen);
+    mpz_clears(ma, mr, nullptr);
+}
+
+}  // namespace
+
+void RunSquareBench() {
+    LoadProfile();
+    ChooseKernelFamilies(CurrentProcessorProfile(), false);
+    std::printf("# one square per family; ref=gmp: mpz_mul(a, a); ref=fftw: complex forward+backward of length L\n");
+    std::mt19937_64 rng(2026);
+    for (uint32_t bits : {1u << 15, 1u << 17, 1u << 19, 1u << 20, 1u << 22, 1u << 24}) {
+        const uint32_t words = bits / 32;
+        BigInt a;
+        a.reserve(words);
+        for (uint32_t i = 0; i < words; ++i) a.words()[i] = uint32_t(rng());
+        a.words()[words - 1] |= 0x80000000u;
+        a.setLengthAndSign(words, false);
+        std::printf("# bigint %u bits: L = %u\n", bits, TransformLength(words, DigitSystem::kBinary16));
+        BenchOperand("bigint", bits, a, TransformLength(words, DigitSystem::kBinary16));
+        for (uint32_t base : {3u, 10u}) {
+            const uint32_t radix = RadixOf(base);
+            const uint32_t digits = uint32_t(std::ceil(bits / std::log2(double(radix))));
+            RadixInt x(radix);
+            x.reserve(digits);
+            for (uint32_t i = 0; i < digits; ++i) x.digits()[i] = uint32_t(rng() % radix);
+            if (x.digits()[digits - 1] == 0) x.digits()[digits - 1] = 1;
+            x.setLengthAndSign(digits, false);
+            const uint32_t length = TransformLength(digits, DigitSystem::kRadix);
+            std::printf("# radix %u (B = %u) %u bits: %u digits, L = %u\n", base, radix, bits, digits, length);
+            BenchOperand("radix" + std::to_string(base), bits, x, length);
+        }
+    }
+}
+
+}  // namespace numen::bench
