@@ -16,6 +16,7 @@
 
 #include "ref/GmpOracle.h"
 #include "ref/PlainSieve.h"
+#include "ref/TempFolder.h"
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
@@ -212,13 +213,6 @@ TEST(TrialKernels, GfnMaskMarksExactlyTheMinusOnes) {
 // A fresh folder per test; verbose lines go to the pane so factor lines can be read.
 class TrialDivision : public ::testing::Test {
 protected:
-    TrialDivision() {
-        static int counter = 0;
-        folder = fs::temp_directory_path() /
-                 ("numen-trial-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::create_directories(folder);
-    }
-    ~TrialDivision() override { fs::remove_all(folder); }
 
     TrialContext Context(ManualLimit manual = {}) { return TrialContext{log, running, manual}; }
     // Pane texts after the progress text.
@@ -228,9 +222,9 @@ protected:
         return texts;
     }
 
-    fs::path folder;
+    testing::TempFolder folder;  // made before the log that writes into it
     RecordingSink sink;
-    ResultLog log{&sink, folder, OutputOptions{true, false, false}};
+    ResultLog log{&sink, folder.path(), OutputOptions{true, false, false}};
     std::atomic<bool> running{true};
 };
 

@@ -6,6 +6,8 @@
 // t^N = 1; a wrong coefficient escapes with probability below N/p per root).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -188,8 +190,10 @@ TEST_P(Sse2KernelsLongTest, SquareAndProductAreExactAndMatchX87Family) {
 INSTANTIATE_TEST_SUITE_P(Shapes, Sse2KernelsLongTest, ::testing::ValuesIn(kShapes),
                          [](const ::testing::TestParamInfo<Shape>& info) {
                              const Shape& s = info.param;
-                             return "g" + std::to_string(s.g) + "_b" + std::to_string(s.b) + "_gap" +
-                                    std::to_string(s.gap);
+                             char name[64];
+                             std::snprintf(name, sizeof name, "g%u_b%u_gap%u", unsigned(s.g), unsigned(s.b),
+                                           unsigned(s.gap));
+                             return std::string(name);
                          });
 
 }  // namespace

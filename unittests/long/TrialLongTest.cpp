@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "ref/GmpOracle.h"
+#include "ref/TempFolder.h"
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
@@ -50,10 +51,9 @@ uint64_t RandomPrime(std::mt19937_64& rng, uint64_t lo, uint64_t hi) {
 // N = q*r with primes q < r, written as k*2^32 + c (c a 32-bit offset): the
 // smallest factor q lies above 2^30 (32-bit kernels) or 2^31 (64-bit kernels).
 TEST(TrialDivisionLong, FactorsAbove2e30And2e31) {
-    const auto folder = std::filesystem::temp_directory_path() / ("numen-triallong-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
+    testing::TempFolder folder;
     RecordingSink sink;
-    ResultLog log(&sink, folder, OutputOptions{true, false, false});
+    ResultLog log(&sink, folder.path(), OutputOptions{true, false, false});
     std::atomic<bool> running{true};
     std::mt19937_64 rng(testing::TestSeed());
     for (const auto& [lo, hi, pMax] : {std::tuple{uint64_t(1) << 30, uint64_t(2000000000), 2100000000.0},
@@ -73,7 +73,6 @@ TEST(TrialDivisionLong, FactorsAbove2e30And2e31) {
         ASSERT_EQ(texts.size(), 2u);
         EXPECT_EQ(texts[1], FactorLine(k, 2, 32, int32_t(c), q)) << q << " " << r;
     }
-    std::filesystem::remove_all(folder);
 }
 
 }  // namespace
