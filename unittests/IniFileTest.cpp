@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "ref/TempFolder.h"
 #include "platform/AtomicFile.h"
 #include "shell/IniFile.h"
 
@@ -22,18 +23,6 @@ namespace fs = std::filesystem;
 
 class IniFileTest : public ::testing::Test {
 protected:
-    IniFileTest() {
-        static int counter = 0;
-        folder = fs::temp_directory_path() /
-                 ("numen-inifile-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    ~IniFileTest() override {
-        std::error_code ec;
-        fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(folder, ec);
-    }
 
     fs::path iniPath() const { return folder / "Numen.ini"; }
     void put(const std::string& bytes) const {
@@ -46,7 +35,8 @@ protected:
         return text.str();
     }
 
-    fs::path folder;
+    testing::TempFolder temp;
+    const fs::path folder = temp.path();
 };
 
 TEST_F(IniFileTest, MissingFileGivesDefaultsAndFirstWriteCreatesSection) {

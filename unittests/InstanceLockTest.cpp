@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "ref/TempFolder.h"
 #include "platform/InstanceLock.h"
 
 namespace numen {
@@ -17,16 +18,9 @@ namespace fs = std::filesystem;
 
 class InstanceLockTest : public ::testing::Test {
 protected:
-    InstanceLockTest() {
-        static int counter = 0;
-        folder = fs::temp_directory_path() /
-                 ("numen-lock-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    ~InstanceLockTest() override { fs::remove_all(folder); }
 
-    fs::path folder;
+    testing::TempFolder temp;
+    const fs::path folder = temp.path();
 };
 
 TEST_F(InstanceLockTest, SecondLockOnTheSameFolderFailsUntilTheFirstIsReleased) {

@@ -14,6 +14,7 @@
 
 #include <unistd.h>
 
+#include "ref/TempFolder.h"
 #include "arith/ProcessorProfile.h"
 #include "platform/CpuProbe.h"
 #include "platform/Fpu.h"
@@ -41,15 +42,6 @@ ProcessorProbe MadeUpProcessor(const char* vendor, int32_t family, uint32_t feat
 
 class ProcessorProfileTest : public ::testing::Test {
 protected:
-    static fs::path FreshFolder() {
-        static int counter = 0;
-        fs::path folder = fs::temp_directory_path() /
-                          ("numen-profile-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        return folder;
-    }
-    ~ProcessorProfileTest() override { fs::remove_all(folder); }
 
     void put(const std::string& text) const { std::ofstream(folder / "Numen.ini", std::ios::binary) << text; }
     std::string contents() const {
@@ -67,7 +59,8 @@ protected:
                                     [this] { ++deletions; DeleteCheckpointFiles(folder); });
     }
 
-    const fs::path folder = FreshFolder();
+    testing::TempFolder temp;
+    const fs::path folder = temp.path();
     IniFile ini{folder};
     int measurements = 0;
     int deletions = 0;

@@ -17,6 +17,7 @@
 
 #include <unistd.h>
 
+#include "ref/TempFolder.h"
 #include "arith/ArithmeticFault.h"
 #include "report/FactorCheck.h"
 #include "report/LineFile.h"
@@ -41,14 +42,6 @@ std::string ReadFile(const fs::path& path) {
 // A fresh folder per test; files never land in the source tree or cwd.
 class ResultLogTest : public ::testing::Test {
 protected:
-    ResultLogTest() {
-        static int counter = 0;
-        folder = fs::temp_directory_path() /
-                 ("numen-resultlog-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    ~ResultLogTest() override { fs::remove_all(folder); }
 
     ResultLog MakeLog(OutputOptions options = {}, WallClock clock = {}) {
         return ResultLog(&sink, folder, options, RetryPolicy{std::chrono::milliseconds(0), 3}, std::move(clock));
@@ -56,7 +49,8 @@ protected:
     std::string Log() const { return ReadFile(folder / "Numen.log"); }
     std::string Results() const { return ReadFile(folder / "Numen.txt"); }
 
-    fs::path folder;
+    testing::TempFolder temp;
+    const fs::path folder = temp.path();
     RecordingSink sink;
 };
 
@@ -170,7 +164,7 @@ TEST_F(ResultLogTest, VerboseOptionsRouteCompositeAndFactorLines) {
     const char* composite = "7*2^5 + 1 is composite. (a = 3)\r\n";
     for (int screen = 0; screen < 2; ++screen) {
         for (int file = 0; file < 2; ++file) {
-            SCOPED_TRACE(testing::Message() << "screen " << screen << " file " << file);
+            SCOPED_TRACE(::testing::Message() << "screen " << screen << " file " << file);
             fs::remove(folder / "Numen.log");
             sink.clear();
             ResultLog log = MakeLog({screen == 1, file == 1, false});

@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "ref/TempFolder.h"
 #include "shell/Settings.h"
 
 namespace numen {
@@ -21,15 +22,6 @@ namespace fs = std::filesystem;
 
 class SettingsTest : public ::testing::Test {
 protected:
-    static fs::path FreshFolder() {
-        static int counter = 0;
-        fs::path folder = fs::temp_directory_path() /
-                          ("numen-settings-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-        return folder;
-    }
-    ~SettingsTest() override { fs::remove_all(folder); }
 
     void put(const std::string& text) const { std::ofstream(folder / "Numen.ini", std::ios::binary) << text; }
     std::string contents() const {
@@ -39,7 +31,8 @@ protected:
         return text.str();
     }
 
-    const fs::path folder = FreshFolder();
+    testing::TempFolder temp;
+    const fs::path folder = temp.path();
     IniFile ini{folder};
 };
 
