@@ -12,10 +12,12 @@
 #include <string_view>
 
 #include "arith/ProcessorProfile.h"
+#include "arith/kernels/KernelFamily.h"
 #include "platform/CpuProbe.h"
 #include "platform/Fpu.h"
 #include "platform/InstanceLock.h"
 #include "shell/IniFile.h"
+#include "shell/Settings.h"
 
 namespace numen {
 namespace {
@@ -68,6 +70,7 @@ bool StartSession(const fs::path& requested, Session& session) {
     fs::path folder = session.folder;
     SetCurrentProcessorProfile(LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k,
                                                     [&] { DeleteCheckpointFiles(folder); }));
+    ChooseKernelFamilies(CurrentProcessorProfile(), ReadSettings(ini).NoSSE2 != 0);
     return true;
 }
 
@@ -95,6 +98,8 @@ void PrintProfile(const ProcessorProfile& p, const fs::path& iniPath) {
     for (uint8_t d : raw.descriptors) std::printf(" %02x", d);
     std::printf(" (leaf 2 EAX EDX EBX ECX)\n");
     std::printf("  x87 control word  0x%04x\n", X87ControlWord());
+    std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
+                ProductKernels().name);
 }
 
 int RunProfile(const fs::path& folder) {
