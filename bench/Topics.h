@@ -6,6 +6,7 @@ namespace numen::bench {
 void RunBigIntBench();
 void RunTrialBench();
 void RunSquareBench();
+void RunModularBench();
 
 struct Topic {
     const char* name;
@@ -16,6 +17,7 @@ inline constexpr Topic kTopics[] = {
     {"bigint", RunBigIntBench},
     {"trial", RunTrialBench},
     {"square", RunSquareBench},
+    {"modular", RunModularBench},
 };
 
 }  // namespace numen::bench

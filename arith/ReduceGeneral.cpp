@@ -1,0 +1,122 @@
+// Barrett reduction modulo k*b^n + c and modulo Phi_m(b) (see ReduceGeneral.h).
+#include "arith/ReduceGeneral.h"
+
+#include "arith/ReduceBase2.h"
+#include "sieve/Cyclotomic.h"
+
+namespace numen {
+namespace {
+
+// A modulus with its Barrett constants.
+struct BarrettModulus {
+    BigInt modulus;
+    uint32_t lambda = 0;  // floor(log2 N)
+    BigInt reciprocal;    // floor(2^(2 lambda + 1) / N)
+
+    // Sets lambda and R for the modulus already in place.
+    void prepare() {
+        if (modulus.compareInt(2) < 0) throw ArithmeticFault("reduction modulo a number below 2");
+        lambda = modulus.topBitIndex();
+        BigInt remainder;
+        reciprocal.setUnsigned(1);
+        reciprocal.shift(-int32_t(2 * lambda + 1));
+        reciprocal.divMod(remainder, modulus);
+    }
+
+    // x := x mod N for 0 <= x < 2^(2 lambda + 2) (any x >= 0, more slowly).
+    void reduce(BigInt& x) const {
+        if (x.compare(modulus) < 0) return;
+        BigInt t(x, lambda);
+        t.mulTransform(reciprocal);
+        t.shift(int32_t(lambda + 1));
+        t.mulTransform(modulus);
+        x.sub(t);
+        while (x.isNegative()) x.add(modulus);
+        while (x.compare(modulus) >= 0) x.sub(modulus);
+    }
+};
+
+// The two caches; one per thread like the block caches their values live in
+// (the program computes on one thread, so in effect they are process-wide).
+struct GeneralCache {
+    GeneralCache() { BigIntBlockCache(); }  // so the block cache outlives the values
+    bool valid = false;
+    uint32_t b = 0, n = 0, k = 0;
+    int32_t c = 0;
+    BarrettModulus barrett;
+    uint64_t rebuilds = 0;
+};
+
+struct CyclotomicCache {
+    CyclotomicCache() { BigIntBlockCache(); }
+    bool valid = false;
+    uint32_t m = 0, b = 0;
+    BarrettModulus barrett;
+    uint64_t rebuilds = 0;
+};
+
+GeneralCache& General() {
+    thread_local GeneralCache cache;
+    return cache;
+}
+
+CyclotomicCache& Cyclotomic() {
+    thread_local CyclotomicCache cache;
+    return cache;
+}
+
+const BarrettModulus& GeneralBarrett(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+    GeneralCache& cache = General();
+    if (!cache.valid || cache.b != b || cache.n != n || cache.k != k || cache.c != c) {
+        cache.valid = false;
+        BigInt& modulus = cache.barrett.modulus;
+        modulus.setPower(b, n);
+        modulus.mulMagnitudeWord(k);
+        modulus.addInt(c);
+        cache.barrett.prepare();
+        cache.b = b;
+        cache.n = n;
+        cache.k = k;
+        cache.c = c;
+        cache.valid = true;
+        ++cache.rebuilds;
+    }
+    return cache.barrett;
+}
+
+const BarrettModulus& CyclotomicBarrett(uint32_t m, uint32_t b) {
+    CyclotomicCache& cache = Cyclotomic();
+    if (!cache.valid || cache.m != m || cache.b != b) {
+        cache.valid = false;
+        cache.barrett.modulus = CyclotomicValue(m, b);
+        cache.barrett.prepare();
+        cache.m = m;
+        cache.b = b;
+        cache.valid = true;
+        ++cache.rebuilds;
+    }
+    return cache.barrett;
+}
+
+}  // namespace
+
+const BigInt& GeneralModulus(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+    return GeneralBarrett(k, b, n, c).modulus;
+}
+
+const BigInt& CyclotomicModulus(uint32_t m, uint32_t b) { return CyclotomicBarrett(m, b).modulus; }
+
+uint64_t GeneralModulusRebuilds() { return General().rebuilds; }
+uint64_t CyclotomicModulusRebuilds() { return Cyclotomic().rebuilds; }
+
+void reduceGeneral(BigInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+    if (b == 2) {
+        reduceBase2(x, k, n, c);
+        return;
+    }
+    GeneralBarrett(k, b, n, c).reduce(x);
+}
+
+void reduceCyclotomic(BigInt& x, uint32_t m, uint32_t b) { CyclotomicBarrett(m, b).reduce(x); }
+
+}  // namespace numen

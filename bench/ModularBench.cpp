@@ -1,0 +1,90 @@
+// numen-bench modular: one modular squaring step beside the bare square of
+// the same size, for numbers of about 2^17, 2^20 and 2^22 bits:
+//   base2      k*2^n + 1,  BigInt:   square, then foldBase2
+//   radix10    k*10^n + 1, RadixInt: square, then reduceRadix
+//   barrett10  k*10^n + 1, BigInt:   square, then reduceGeneral (two more
+//              transform products of about the size of N)
+// Both timings include copying the residue back in before each step.
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include "arith/BigInt.h"
+#include "arith/ProcessorProfile.h"
+#include "arith/RadixChoice.h"
+#include "arith/RadixInt.h"
+#include "arith/ReduceBase2.h"
+#include "arith/ReduceGeneral.h"
+#include "arith/ReduceRadix.h"
+#include "arith/kernels/KernelFamily.h"
+#include "bench/Timing.h"
+#include "bench/Topics.h"
+#include "platform/CpuProbe.h"
+#include "shell/IniFile.h"
+
+namespace numen::bench {
+
+namespace {
+
+volatile uint32_t sink;
+
+void LoadProfileForModular() {
+    std::filesystem::path folder = std::filesystem::temp_directory_path() / "numen-bench-modular";
+    std::filesystem::create_directories(folder);
+    IniFile ini(folder);
+    ProcessorProfile profile = LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k, [] {});
+    SetCurrentProcessorProfile(profile);
+    ChooseKernelFamilies(CurrentProcessorProfile(), false);
+}
+
+// A random residue below the modulus: its low words random, below N's length.
+BigInt RandomBelow(const BigInt& modulus, std::mt19937_64& rng) {
+    BigInt x;
+    const uint32_t words = modulus.length() - 1;
+    x.reserve(words);
+    for (uint32_t i = 0; i < words; ++i) x.words()[i] = uint32_t(rng());
+    x.setLengthAndSign(words, false);
+    return x;
+}
+
+template <class Int, class Reduce>
+void Row(const std::string& name, const Int& residue, Reduce&& reduce) {
+    Int y(residue);
+    double ours = MinimumMicroseconds([&] {
+        y = residue;
+        y.square();
+        reduce(y);
+        sink = y.checksum();
+    });
+    double bare = MinimumMicroseconds([&] {
+        y = residue;
+        y.square();
+        sink = y.checksum();
+    });
+    PrintRow(name, ours, "square", bare);
+}
+
+}  // namespace
+
+void RunModularBench() {
+    LoadProfileForModular();
+    std::printf("# one squaring step (square + reduction) beside the bare square of the same residue\n");
+    std::mt19937_64 rng(2026);
+    const uint32_t k = 1000003;
+    for (uint32_t bits : {1u << 17, 1u << 20, 1u << 22}) {
+        const std::string size = std::to_string(bits);
+        const uint32_t n2 = bits - 20;
+        BigInt x2 = RandomBelow(Base2Modulus(k, n2, 1), rng);
+        Row("base2_" + size, x2, [&](BigInt& y) { foldBase2(y, k, n2, 1); });
+
+        const uint32_t n10 = uint32_t((bits - 20) / std::log2(10.0));
+        BigInt x10 = RandomBelow(GeneralModulus(k, 10, n10, 1), rng);
+        RadixInt r10(RadixOf(10), x10);
+        Row("radix10_" + size, r10, [&](RadixInt& y) { reduceRadix(y, k, 10, n10, 1); });
+        Row("barrett10_" + size, x10, [&](BigInt& y) { reduceGeneral(y, k, 10, n10, 1); });
+    }
+}
+
+}  // namespace numen::bench
