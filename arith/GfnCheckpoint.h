@@ -1,0 +1,38 @@
+// "Numen.dtf": the state of a generalized-Fermat powering, the weighted
+// array exactly as stored, so that a run resumes at the bit it saved.
+//
+// Binary, little-endian, replaced atomically (temporary file, flush, rename):
+//
+//     offset 0        magic 720
+//            4        bit index of the powering when saved
+//            8        row length g (0 one-pass)
+//           12        rows b (0 one-pass)
+//           16        element count E: (g + gap) b, or L one-pass
+//           20        E elements, (re, im) doubles, padding included
+//     20 + 16 E       check word: b ^ g ^ E ^ bit ^ 720 ^ every 32-bit word
+//                     of the array
+//     24 + 16 E       largest error, 32-bit float
+//
+// E carries the gap, so a file from another gap is refused; a one-pass file
+// (E = L) does not depend on it.
+#pragma once
+#include <cstdint>
+#include <filesystem>
+
+namespace numen {
+
+inline constexpr const char* kGfnCheckpointName = "Numen.dtf";
+
+// Writes folder/Numen.dtf for the current plan; false when it cannot be
+// written (the old file, if any, is then left as it was).
+bool GfnSaveCheckpoint(const std::filesystem::path& folder, uint32_t bitIndex);
+
+// Reads folder/Numen.dtf into the array. True only when the file has the
+// magic, `expectedBit`, the plan's g, b and E, exactly the length those
+// imply, and a matching check word; the largest error is then restored.
+// Every refusal before the array leaves the array untouched; a check-word
+// mismatch returns false after overwriting it (the caller re-initialises
+// with GfnSetValue). Never reads or allocates more than the plan's size.
+bool GfnLoadCheckpoint(const std::filesystem::path& folder, uint32_t expectedBit);
+
+}  // namespace numen

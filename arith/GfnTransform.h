@@ -1,0 +1,112 @@
+// The generalized-Fermat transform: a residue x modulo N = B^m + 1 (m a power
+// of two, m >= 64) kept in weighted form inside the transform buffer for a
+// whole powering, one squaring kernel call plus one carry pass per step.
+//
+// The m balanced radix-B digits d_0 .. d_{m-1} are paired into L = m/2
+// complex elements, the low half in the real parts and the high half in the
+// imaginary parts, each pair weighted by w^j, w = e^{i pi/(2L)}:
+//
+//     element j:   z_j = (d_j + i d_{j+L}) * w^j          (j = 0 .. L-1)
+//
+//        re:  d_0      d_1      ...   d_{L-1}   --carry-->  d_L (im of z_0)
+//        im:  d_L      d_{L+1}  ...   d_{m-1}   --carry-->  -d_0 (re of z_0)
+//
+// Since w^L = i, the kernels' cyclic convolution of length L of the weighted
+// elements is the product modulo X^L - i, which for real coefficients is the
+// product modulo X^m + 1 (Y = X^L plays the part of i, Y^2 = -1): the square
+// comes back negacyclic, and the carries out of the top of either half wrap
+// into the bottom of the other, the one out of d_{m-1} with a minus sign
+// (Crandall and Fagin, "Discrete weighted transforms", Math. Comp. 62, 1994).
+//
+// Weights are produced row by row from b row starts and the rotation by
+// theta = -pi/(2L), all in 80-bit precision; nothing is stored per element.
+//
+// The transform has no checksum: the largest rounding distance of the carry
+// passes is the only guard. It is kept since GfnSetValue (or a checkpoint
+// load); every pass that takes it to 0.45 or beyond raises ArithmeticFault,
+// because at that distance a coefficient may already have rounded to the
+// wrong integer.
+//
+// Process-wide and unguarded, like the buffer it lives in: only the
+// computation thread calls these. The x87 unit must be at 64-bit precision,
+// round-to-nearest.
+#pragma once
+#include <cstdint>
+
+namespace numen {
+
+// Rounding distance from which a carry pass refuses its result.
+inline constexpr float kGfnErrorLimit = 0.45f;
+
+// The shape of a transform of L = m/2 elements: one row of L elements
+// (rowLength = rows = 0), or `rows` rows of `rowLength` elements padded by
+// the processor's gap.
+struct GfnShape {
+    uint32_t rowLength = 0;  // g, 0 when one-pass
+    uint32_t rows = 0;       // b, 0 when one-pass
+    bool onePass() const { return rows == 0; }
+};
+
+// The shape for L (a power of two, >= 32) from the second-level cache size
+// in bytes (0: not detected) and lat64k. A pure function:
+//   L2 = 256 KB: one-pass up to 4096; g = 512 (L = 8192), 1024 (L = 16384,
+//                32768, 65536, 262144), else 2048; b = L/g, then b doubled
+//                and g halved while b < 4.
+//   L2 > 256 KB: one-pass up to 4096; g = 1024 (L = 16384), 4096 (L = 2^18,
+//                2^20), else 2048; b as above.
+//   L2 < 256 KB, lat64k >= 6: one-pass up to 1024; b = 2^floor((l-1)/2),
+//                l = log2 L, g = L/b.
+//   L2 < 256 KB, lat64k < 6: one-pass up to 2048; g = 256 up to L = 8192,
+//                else 1024; b = L/g.
+GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k);
+
+// Carry pass variants; all compute the same digits (the SSE2 one rounds in
+// double precision, which the 0.45 guard leaves ample room for).
+enum class GfnCarryVariant { kX87, kX87Prefetch, kSse2 };
+// SSE level 0: x87; 1, or 2 with NoSSE2: x87 with prefetch; 2: SSE2.
+GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2);
+// The variant used by GfnCarry, GfnMultiplySmall; x87 until set. Start-up
+// (and tests running every variant) sets it.
+void GfnSelectCarryVariant(GfnCarryVariant variant);
+GfnCarryVariant GfnSelectedCarryVariant();
+
+// Starts a powering modulo B^m + 1: m a power of two from 64 to 2^23,
+// 2 <= B <= 2^31. Chooses the shape from CurrentProcessorProfile(), clears
+// the twiddle keys, marks the product weights stale, reserves the buffer
+// (ArithmeticFault when it cannot) and builds the weights.
+void GfnPlan(uint32_t m, uint32_t radix);
+uint32_t GfnDigitCount();          // m of the plan
+uint32_t GfnRadix();               // B of the plan
+GfnShape GfnCurrentShape();
+uint32_t GfnElementCount();        // elements in use: L, or (g + gap) b
+
+// x := v (v < 2^31), weighted; resets the largest error to 0.
+void GfnSetValue(uint32_t v);
+// x := sum digits[j] B^j for m signed digits (|digit| < 2^30), weighted;
+// resets the largest error to 0.
+void GfnSetDigits(const int32_t* digits);
+// Reads the m digits of the weighted number between passes (not after a
+// GfnSquare); the digits are those the last pass left, balanced.
+void GfnReadDigits(int32_t* digits);
+
+// x := x^2, left in transformed, conjugated form for the carry pass.
+void GfnSquare();
+// After GfnSquare: x := a x^2 mod N, weighted, balanced digits. a >= 1.
+// Raises ArithmeticFault when the largest error reaches kGfnErrorLimit.
+// The multiplier scales the square's round-off by a: at the limit radix
+// GfnCarry(3) measures about 0.3 with the x87 pass and can reach the limit
+// with the SSE2 pass, where GfnCarryThenMultiply stays near 0.13.
+void GfnCarry(uint32_t a);
+// GfnCarry(1), then GfnMultiplySmall(a) when a != 1.
+void GfnCarryThenMultiply(uint32_t a);
+// On the weighted (not transformed) number: x := a x mod N.
+void GfnMultiplySmall(uint32_t a);
+// After a final GfnSquare: writes the m balanced digits of x^2 mod N (not
+// fully reduced, least significant first) and returns the largest error.
+// Raises ArithmeticFault when it reaches kGfnErrorLimit.
+float GfnUnload(int32_t* digits);
+
+float GfnMaxError();
+void GfnSetMaxError(float error);
+
+}  // namespace numen
