@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "arith/GfnTransform.h"
 #include "arith/ProcessorProfile.h"
 #include "arith/kernels/KernelFamily.h"
 #include "platform/CpuProbe.h"
@@ -70,7 +71,9 @@ bool StartSession(const fs::path& requested, Session& session) {
     fs::path folder = session.folder;
     SetCurrentProcessorProfile(LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k,
                                                     [&] { DeleteCheckpointFiles(folder); }));
-    ChooseKernelFamilies(CurrentProcessorProfile(), ReadSettings(ini).NoSSE2 != 0);
+    const bool noSse2 = ReadSettings(ini).NoSSE2 != 0;
+    ChooseKernelFamilies(CurrentProcessorProfile(), noSse2);
+    GfnSelectCarryVariant(GfnCarryVariantFor(CurrentProcessorProfile().sseLevel, noSse2));
     return true;
 }
 
@@ -100,6 +103,10 @@ void PrintProfile(const ProcessorProfile& p, const fs::path& iniPath) {
     std::printf("  x87 control word  0x%04x\n", X87ControlWord());
     std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
                 ProductKernels().name);
+    const GfnCarryVariant carry = GfnSelectedCarryVariant();
+    std::printf("  GFN carry pass    %s\n", carry == GfnCarryVariant::kSse2          ? "sse2"
+                                         : carry == GfnCarryVariant::kX87Prefetch ? "x87-prefetch"
+                                                                                  : "x87");
 }
 
 int RunProfile(const fs::path& folder) {
