@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "arith/BigInt.h"
+#include "arith/GfnTransform.h"
 #include "arith/ProcessorProfile.h"
 #include "arith/RadixChoice.h"
 #include "arith/RadixInt.h"
@@ -37,6 +39,35 @@ void LoadProfileForModular() {
     ProcessorProfile profile = LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k, [] {});
     SetCurrentProcessorProfile(profile);
     ChooseKernelFamilies(CurrentProcessorProfile(), false);
+    GfnSelectCarryVariant(GfnCarryVariantFor(CurrentProcessorProfile().sseLevel, false));
+}
+
+// One generalized-Fermat step (GfnSquare + GfnCarry) modulo B^m + 1 at the
+// planner's largest radix, beside the BigInt square of a value of the same
+// number of bits. The residue evolves from random digits, as in a power run.
+void GfnRow(uint32_t m, std::mt19937_64& rng) {
+    const uint32_t radix = LargestGeneralizedFermatBase(m);
+    GfnPlan(m, radix);
+    std::vector<int32_t> digits(m);
+    for (int32_t& d : digits) d = int32_t(rng() % radix) - int32_t(radix / 2);  // balanced, as after a carry
+    GfnSetDigits(digits.data());
+    const double ours = MinimumMicroseconds([&] {
+        GfnSquare();
+        GfnCarry(1);
+    });
+    const uint32_t bits = uint32_t(m * std::log2(double(radix)));
+    BigInt x;
+    const uint32_t words = (bits + 31) / 32;
+    x.reserve(words);
+    for (uint32_t i = 0; i < words; ++i) x.words()[i] = uint32_t(rng());
+    x.setLengthAndSign(words, false);
+    BigInt y(x);
+    const double bare = MinimumMicroseconds([&] {
+        y = x;
+        y.square();
+        sink = y.checksum();
+    });
+    PrintRow("gfn_m" + std::to_string(m) + "_" + std::to_string(bits), ours, "square", bare);
 }
 
 // A random residue below the modulus: its low words random, below N's length.
@@ -85,6 +116,8 @@ void RunModularBench() {
         Row("radix10_" + size, r10, [&](RadixInt& y) { reduceRadix(y, k, 10, n10, 1); });
         Row("barrett10_" + size, x10, [&](BigInt& y) { reduceGeneral(y, k, 10, n10, 1); });
     }
+    // m digits of about 20 bits: about 2^17, 2^20 and 2^22 bits.
+    for (uint32_t m : {1u << 13, 1u << 16, 1u << 18}) GfnRow(m, rng);
 }
 
 }  // namespace numen::bench
