@@ -9,7 +9,7 @@
 #include "report/FactorCheck.h"
 #include "report/LineFile.h"
 #include "report/ResultLines.h"
-#include "report/SpecialForms.h"
+#include "report/FormNames.h"
 
 namespace numen {
 

@@ -24,7 +24,7 @@
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
-#include "report/SpecialForms.h"
+#include "report/FormNames.h"
 
 namespace numen {
 namespace {
@@ -109,7 +109,7 @@ TEST(ResultLogLines, CompositeAndFailedVerification) {
               "7*2^5 - 1 : verification failed !? (a = 3, err = 2.50e-01)\r\n");
 }
 
-TEST(ResultLogLines, SpecialFormsAndRecords) {
+TEST(ResultLogLines, FormNamesAndRecords) {
     struct Case {
         uint32_t k, b, n;
         int32_t c;

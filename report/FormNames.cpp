@@ -1,4 +1,4 @@
-#include "report/SpecialForms.h"
+#include "report/FormNames.h"
 
 #include "report/TextFormat.h"
 
