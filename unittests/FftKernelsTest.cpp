@@ -25,6 +25,7 @@
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
 #include "platform/Fpu.h"
+#include "ref/KernelPipeline.h"
 #include "ref/DirectDft.h"
 #include "ref/GmpOracle.h"
 
@@ -110,41 +111,11 @@ void Columns(const KernelFamily& f, Complex* a, const Shape& s, bool forward) {
 
 // The calling orders of a squaring and of a product of A by B.
 void Square(const KernelFamily& f, Complex* a, const Shape& s) {
-    if (s.b == 1) {
-        RowTwiddles::Prepare(s.g, 0);
-        f.rowSquare(a, s.g, 1, 0);
-        return;
-    }
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
-    Columns(f, a, s, true);
-    f.rowSquare(a, s.g, s.b, s.gap);
-    Columns(f, a, s, false);
+    testing::PipelineSquare(f, a, s.g, s.b, s.gap);
 }
 
 void Multiply(const KernelFamily& f, Complex* a, Complex* b, const Shape& s) {
-    if (s.b == 1) {
-        RowTwiddles::Prepare(s.g, 0);
-        f.rowForward(a, s.g, 0);
-        f.rowForward(b, s.g, 0);
-        f.pointwiseMultiply(a, b, s.g);
-        f.rowInverse(a, s.g, 0);
-        return;
-    }
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) {
-        f.columnForward(a + c, s.b);
-        f.columnForward(b + c, s.b);
-    }
-    for (uint32_t r = 0; r < s.b; ++r) {
-        const size_t row = size_t(r) * (s.g + s.gap);
-        f.rowForward(a + row, s.g, r);
-        f.rowForward(b + row, s.g, r);
-        f.pointwiseMultiply(a + row, b + row, s.g);
-        f.rowInverse(a + row, s.g, r);
-    }
-    Columns(f, a, s, false);
+    testing::PipelineMultiply(f, a, b, s.g, s.b, s.gap);
 }
 
 // Largest distance of out/N from conj(z), z exact integers.

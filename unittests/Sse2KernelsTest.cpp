@@ -20,6 +20,7 @@
 
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
+#include "ref/KernelPipeline.h"
 #include "ref/DirectDft.h"
 #include "ref/GmpOracle.h"
 
@@ -80,42 +81,11 @@ private:
 // The calling orders of a squaring and a product.
 
 void Square(const KernelFamily& f, Grid& a, const Shape& s) {
-    if (s.b == 1) {
-        RowTwiddles::Prepare(s.g, 0);
-        f.rowSquare(a.data(), s.g, 1, 0);
-        return;
-    }
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) f.columnForward(a.data() + c, s.b);
-    f.rowSquare(a.data(), s.g, s.b, s.gap);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) f.columnInverse(a.data() + c, s.b);
+    testing::PipelineSquare(f, a.data(), s.g, s.b, s.gap);
 }
 
 void Multiply(const KernelFamily& f, Grid& a, Grid& b, const Shape& s) {
-    if (s.b == 1) {
-        RowTwiddles::Prepare(s.g, 0);
-        f.rowForward(a.data(), s.g, 0);
-        f.rowForward(b.data(), s.g, 0);
-        f.pointwiseMultiply(a.data(), b.data(), s.g);
-        f.rowInverse(a.data(), s.g, 0);
-        return;
-    }
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) {
-        f.columnForward(a.data() + c, s.b);
-        f.columnForward(b.data() + c, s.b);
-    }
-    for (uint32_t r = 0; r < s.b; ++r) {
-        Complex* ra = a.data() + size_t(r) * (s.g + s.gap);
-        Complex* rb = b.data() + size_t(r) * (s.g + s.gap);
-        f.rowForward(ra, s.g, r);
-        f.rowForward(rb, s.g, r);
-        f.pointwiseMultiply(ra, rb, s.g);
-        f.rowInverse(ra, s.g, r);
-    }
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) f.columnInverse(a.data() + c, s.b);
+    testing::PipelineMultiply(f, a.data(), b.data(), s.g, s.b, s.gap);
 }
 
 // ---------------------------------------------------------------------------

@@ -21,6 +21,7 @@
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
 #include "platform/Fpu.h"
+#include "ref/KernelPipeline.h"
 #include "ref/GmpOracle.h"
 
 namespace numen {
@@ -88,31 +89,13 @@ Complex* Load(const Operand& x, const Shape& s, bool second) {
     return a;
 }
 
-void Columns(const KernelFamily& f, Complex* a, const Shape& s, bool forward) {
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) (forward ? f.columnForward : f.columnInverse)(a + c, s.b);
-}
-
 // Squares (y == nullptr) or multiplies in the documented calling order.
 void Run(const KernelFamily& f, Complex* a, Complex* b, const Shape& s) {
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
     if (b == nullptr) {
-        Columns(f, a, s, true);
-        f.rowSquare(a, s.g, s.b, s.gap);
+        testing::PipelineSquare(f, a, s.g, s.b, s.gap);
     } else {
-        for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) {
-            f.columnForward(a + c, s.b);
-            f.columnForward(b + c, s.b);
-        }
-        for (uint32_t r = 0; r < s.b; ++r) {
-            const size_t row = size_t(r) * (s.g + s.gap);
-            f.rowForward(a + row, s.g, r);
-            f.rowForward(b + row, s.g, r);
-            f.pointwiseMultiply(a + row, b + row, s.g);
-            f.rowInverse(a + row, s.g, r);
-        }
+        testing::PipelineMultiply(f, a, b, s.g, s.b, s.gap);
     }
-    Columns(f, a, s, false);
 }
 
 // The result as rounded integers of out/N and conj removed; `roundOff`

@@ -18,6 +18,7 @@
 
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
+#include "ref/KernelPipeline.h"
 #include "ref/GmpOracle.h"
 
 namespace numen {
@@ -74,41 +75,11 @@ void Load(Complex* a, const Shape& s, const Operand& x) {
 }
 
 void Square(const KernelFamily& f, Complex* a, const Shape& s) {
-    if (s.b == 1) {
-        RowTwiddles::Prepare(s.g, 0);
-        f.rowSquare(a, s.g, 1, 0);
-        return;
-    }
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) f.columnForward(a + c, s.b);
-    f.rowSquare(a, s.g, s.b, s.gap);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) f.columnInverse(a + c, s.b);
+    testing::PipelineSquare(f, a, s.g, s.b, s.gap);
 }
 
 void Multiply(const KernelFamily& f, Complex* a, Complex* b, const Shape& s) {
-    if (s.b == 1) {
-        RowTwiddles::Prepare(s.g, 0);
-        f.rowForward(a, s.g, 0);
-        f.rowForward(b, s.g, 0);
-        f.pointwiseMultiply(a, b, s.g);
-        f.rowInverse(a, s.g, 0);
-        return;
-    }
-    ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-    RowTwiddles::Prepare(s.g, s.b);
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) {
-        f.columnForward(a + c, s.b);
-        f.columnForward(b + c, s.b);
-    }
-    for (uint32_t r = 0; r < s.b; ++r) {
-        const size_t row = size_t(r) * (s.g + s.gap);
-        f.rowForward(a + row, s.g, r);
-        f.rowForward(b + row, s.g, r);
-        f.pointwiseMultiply(a + row, b + row, s.g);
-        f.rowInverse(a + row, s.g, r);
-    }
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) f.columnInverse(a + c, s.b);
+    testing::PipelineMultiply(f, a, b, s.g, s.b, s.gap);
 }
 
 // The integers z with result = N * conj(z); the largest rounding distance.
