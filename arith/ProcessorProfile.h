@@ -37,6 +37,7 @@ struct ProcessorProfile {
     int32_t family = 0;         // base family (CPUID leaf 1 EAX bits 8..11)
     int32_t vendor = kVendorOther;
     int32_t sseLevel = 0;       // 0 none, 1 SSE (or AMD extended MMX), 2 SSE2
+    int32_t avxLevel = 0;       // 0 none, 1 AVX2 and FMA, 2 AVX-512F as well (OS state permitting)
     int32_t gap = 0;            // padding elements per transform row
     int32_t lat64k = 0;         // cycles per double of the 64 KB sweep
     uint32_t L1 = 0, L2 = 0, L3 = 0;   // data-cache bytes; 0 = not detected

@@ -126,7 +126,7 @@ void DirectPointwise(Complex* a, const Complex* b, uint32_t g) {
     auto x = Gather(a, g, 1, 0), y = Gather(b, g, 1, 0);
     Scatter(a, testing::CyclicConvolution(x, y), g, 1, 0);
 }
-const KernelFamily kDirect = {"direct", 1, NoColumns, NoColumns, DirectRowSquare, NoRow, NoRow, DirectPointwise};
+const KernelFamily kDirect = {"direct", 1, NoColumns, NoColumns, DirectRowSquare, NoRow, NoRow, DirectPointwise, 0, nullptr, nullptr};
 
 TEST(TransformProduct, LoadAndReadOutAgainstADirectConvolution) {
     testing::RandomOperands rnd(testing::TestSeed());

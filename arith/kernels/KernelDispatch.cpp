@@ -21,7 +21,7 @@ const KernelFamily* productKernels = nullptr;
 // Every slot filled and a column grouping the callers know. An incomplete
 // table would fail at the first call; the reference family replaces it.
 bool Complete(const KernelFamily& f) {
-    return f.name != nullptr && (f.columnsPerCall == 1 || f.columnsPerCall == 2 || f.columnsPerCall == 4) &&
+    return f.name != nullptr && (f.columnsPerCall == 1 || f.columnsPerCall == 2 || f.columnsPerCall == 4 || f.columnsPerCall == 8) &&
            f.columnForward != nullptr && f.columnInverse != nullptr && f.rowSquare != nullptr &&
            f.rowForward != nullptr && f.rowInverse != nullptr && f.pointwiseMultiply != nullptr;
 }
@@ -39,6 +39,10 @@ void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2) {
         squaring = &Sse2Kernels();
     squaringKernels = &CompleteOrReference(*squaring);
     productKernels = &x87;
+}
+
+bool KernelFamilyRuns(const KernelFamily& family, const ProcessorProfile& profile) {
+    return family.avxLevel <= profile.avxLevel;
 }
 
 void ForceSquaringKernels(const KernelFamily& family) { squaringKernels = &CompleteOrReference(family); }

@@ -34,8 +34,8 @@ namespace numen {
 struct ProcessorProfile;
 
 struct KernelFamily {
-    const char* name;           // "x87", "x87-prefetch", "amd", "sse2"
-    uint32_t columnsPerCall;    // adjacent columns per column call: 1, 2 or 4
+    const char* name;           // "x87", "x87-prefetch", "amd", "sse2", "avx2", "avx512"
+    uint32_t columnsPerCall;    // adjacent columns per column call: 1, 2, 4 or 8
     // Length-b forward (inverse) transforms down `columnsPerCall` adjacent
     // columns starting at firstColumn; stride and tables from ColumnTwiddles.
     void (*columnForward)(Complex* firstColumn, uint32_t b);
@@ -51,6 +51,21 @@ struct KernelFamily {
     void (*rowInverse)(Complex* row, uint32_t g, uint32_t rowPosition);
     // a[k] := conj(a[k] * b[k]) for k < g.
     void (*pointwiseMultiply)(Complex* a, const Complex* b, uint32_t g);
+
+    // The rest is filled by the fast families only (null in the others).
+    // Instructions beyond x86-64 the family needs: 0 none, 1 AVX2 and FMA,
+    // 2 AVX-512F (see ProcessorProfile::avxLevel).
+    int32_t avxLevel;
+    // Weighting in double precision: the product weight of row element c is
+    // rowStart * columnWeights[c] (two tables of b and g entries instead of
+    // an 80-bit recurrence). row[c] := digits[c] * weight, c < g.
+    void (*weightRow)(Complex* row, const double* digits, uint32_t g, Complex rowStart,
+                      const Complex* columnWeights);
+    // Read-out: (low[c], high[c]) := row[c] * weight rounded to integers,
+    // c < g; returns the largest rounding distance of the row (NaN when an
+    // element is not a number).
+    double (*roundRow)(const Complex* row, uint32_t g, Complex rowStart, const Complex* columnWeights,
+                       double* low, double* high);
 };
 
 // The families. Each exists on every x86-64 build; a family whose
@@ -59,6 +74,11 @@ const KernelFamily& X87Kernels();          // reference family, long double
 const KernelFamily& X87PrefetchKernels();  // the same with prefetch hints
 const KernelFamily& AmdKernels();          // two columns per call
 const KernelFamily& Sse2Kernels();         // four columns per call
+const KernelFamily& Avx2Kernels();         // AVX2 + FMA, packed pairs of complex values
+const KernelFamily& Avx512Kernels();       // AVX-512F, packed quadruples of complex values
+
+// Whether a processor with this profile can run the family.
+bool KernelFamilyRuns(const KernelFamily& family, const ProcessorProfile& profile);
 
 // The one dispatch point. Squarings use the family chosen from the profile
 // and the NoSSE2 setting (AMD family 6 or more: AMD; else SSE level 2 and

@@ -24,6 +24,9 @@ const KernelFamily kAmd{
     &x87passes::RowForward<PrefetchRow64Ahead>,
     &x87passes::RowInverse<PrefetchRow64Ahead>,
     &PointwiseMultiplyRow,
+    0,
+    nullptr,
+    nullptr,
 };
 
 }  // namespace

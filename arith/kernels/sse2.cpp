@@ -477,6 +477,9 @@ const KernelFamily& Sse2Kernels() {
         RowForwardSse2,
         RowInverseSse2,
         PointwiseMultiplySse2,
+        0,
+        nullptr,
+        nullptr,
     };
     return family;
 }

@@ -22,6 +22,9 @@ const KernelFamily kX87{
     &x87passes::RowForward<NoPrefetch>,
     &x87passes::RowInverse<NoPrefetch>,
     &PointwiseMultiplyRow,
+    0,
+    nullptr,
+    nullptr,
 };
 
 const KernelFamily kX87Prefetch{
@@ -33,6 +36,9 @@ const KernelFamily kX87Prefetch{
     &x87passes::RowForward<NoPrefetch>,
     &x87passes::RowInverse<NoPrefetch>,
     &PointwiseMultiplyRow,
+    0,
+    nullptr,
+    nullptr,
 };
 
 }  // namespace
