@@ -104,7 +104,9 @@ void RunPass(long double h, bool fromSquare) {
     switch (gVariant) {
         case GfnCarryVariant::kX87: GfnCarryPassX87(h, fromSquare); break;
         case GfnCarryVariant::kX87Prefetch: GfnCarryPassX87Prefetch(h, fromSquare); break;
-        case GfnCarryVariant::kSse2: GfnCarryPassSse2(h, fromSquare); break;
+        case GfnCarryVariant::kSse2:
+        case GfnCarryVariant::kAvx2:
+        case GfnCarryVariant::kAvx512: GfnCarryPassSse2(h, fromSquare); break;
     }
     CheckError(Gfn());
     WrapCarries(Gfn());
@@ -120,6 +122,12 @@ GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2) {
     if (sseLevel == 0) return GfnCarryVariant::kX87;
     if (sseLevel >= 2 && !noSse2) return GfnCarryVariant::kSse2;
     return GfnCarryVariant::kX87Prefetch;
+}
+
+GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2, int32_t avxLevel, bool noAvx) {
+    if (sseLevel >= 2 && !noSse2 && !noAvx && avxLevel >= 1)
+        return avxLevel >= 2 ? GfnCarryVariant::kAvx512 : GfnCarryVariant::kAvx2;
+    return GfnCarryVariantFor(sseLevel, noSse2);
 }
 
 void GfnSelectCarryVariant(GfnCarryVariant variant) { gVariant = variant; }

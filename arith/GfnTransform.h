@@ -62,9 +62,12 @@ GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k);
 
 // Carry pass variants; all compute the same digits (the SSE2 one rounds in
 // double precision, which the 0.45 guard leaves ample room for).
-enum class GfnCarryVariant { kX87, kX87Prefetch, kSse2 };
+enum class GfnCarryVariant { kX87, kX87Prefetch, kSse2, kAvx2, kAvx512 };
 // SSE level 0: x87; 1, or 2 with NoSSE2: x87 with prefetch; 2: SSE2.
 GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2);
+// As above, but the widest AVX variant the AVX level allows (1: AVX2,
+// 2: AVX-512) unless noAvx or noSse2 is set or the SSE level is below 2.
+GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2, int32_t avxLevel, bool noAvx);
 // The variant used by GfnCarry, GfnMultiplySmall; x87 until set. Start-up
 // (and tests running every variant) sets it.
 void GfnSelectCarryVariant(GfnCarryVariant variant);
