@@ -11,6 +11,7 @@
 #include "arith/ProcessorProfile.h"
 #include "arith/TransformBuffer.h"
 #include "arith/TransformWeights.h"
+#include "arith/kernels/FastTables.h"
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
 
@@ -68,6 +69,37 @@ void LoadDigits(Complex* array, const TransformPlan& plan, uint32_t count, uint3
             ++c;
         }
         std::memset(static_cast<void*>(row + c), 0, size_t(g - c) * sizeof(Complex));
+    }
+}
+
+// The fast families' loader: the same balanced digits, as doubles, one row
+// at a time, weighted by the family in double precision.
+template <class DigitAt>
+void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformPlan& plan, uint32_t count,
+                    uint32_t radix, DigitAt digitAt) {
+    const Complex* starts = TransformWeights::RowStartsDouble();
+    const Complex* columns = TransformWeights::ColumnWeights();
+    const int64_t half = radix / 2, fullRadix = radix;
+    const uint32_t g = plan.rowLength;
+    double* digits = &FastScratch(1, g)->re;
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        Complex* row = array + size_t(r) * plan.rowStride();
+        const uint32_t first = r * g;
+        const uint32_t inRow = count > first ? std::min(count - first, g) : 0;
+        if (inRow == 0) {
+            std::memset(static_cast<void*>(row), 0, size_t(g) * sizeof(Complex));
+            continue;
+        }
+        int64_t carry = 0;
+        uint32_t c = 0;
+        for (const uint32_t balanced = std::min(inRow, g - 1); c < balanced; ++c) {
+            int64_t h = int64_t(digitAt(first + c)) + carry;
+            carry = h >= half;
+            digits[c] = double(h - carry * fullRadix);
+        }
+        digits[c] = double(carry + (c < inRow ? int64_t(digitAt(first + c)) : 0));
+        for (++c; c < g; ++c) digits[c] = 0;
+        family.weightRow(row, digits, g, starts[r], columns);
     }
 }
 
@@ -186,6 +218,100 @@ double ReadOutRadix(const Complex* array, const TransformPlan& plan, uint32_t* o
     return double(maxErr);
 }
 
+// The fast families' read-out: each row rounded by the family into two
+// rows of integer-valued doubles (low and high coefficients), then the same
+// carry chains as above. A NaN, or a coefficient no carry chain can take,
+// is a failed product at once.
+[[noreturn]] void ChecksumMismatch();
+
+struct RoundedRows {
+    const double* low;
+    const double* high;
+    double err;
+};
+
+inline RoundedRows RoundRowFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan,
+                                uint32_t r, double* scratch) {
+    const uint32_t g = plan.rowLength;
+    const double err = family.roundRow(array + size_t(r) * plan.rowStride(), g, TransformWeights::RowStartsDouble()[r],
+                                       TransformWeights::ColumnWeights(), scratch, scratch + g);
+    if (std::isnan(err)) ChecksumMismatch();
+    return {scratch, scratch + g, err};
+}
+
+double ReadOutBinaryFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out) {
+    const uint32_t g = plan.rowLength, half = plan.length / 2;
+    double* scratch = &FastScratch(1, g)->re;
+    uint32_t* lowOut = out;
+    uint32_t* highOut = out + half;
+    int64_t low = 0, high = 0;
+    double maxErr = 0;
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        const RoundedRows k = RoundRowFast(family, array, plan, r, scratch);
+        maxErr = std::max(maxErr, k.err);
+        for (uint32_t c = 0; c < g; c += 2) {
+            low += int64_t(k.low[c]);
+            uint32_t lowWord = uint32_t(low) & 0xffffu;
+            low >>= 16;
+            low += int64_t(k.low[c + 1]);
+            lowWord |= uint32_t(low) << 16;
+            low >>= 16;
+            high += int64_t(k.high[c]);
+            uint32_t highWord = uint32_t(high) & 0xffffu;
+            high >>= 16;
+            high += int64_t(k.high[c + 1]);
+            highWord |= uint32_t(high) << 16;
+            high >>= 16;
+            *lowOut++ = lowWord;
+            *highOut++ = highWord;
+        }
+    }
+    int64_t carry = low;
+    for (uint32_t i = half; i < plan.length && carry != 0; ++i) {
+        int64_t t = int64_t(out[i]) + carry;
+        out[i] = uint32_t(t);
+        carry = t >> 32;
+    }
+    return maxErr;
+}
+
+double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out,
+                        uint32_t radix) {
+    const double inverseRadix = TransformWeights::InverseRadix();
+    const int64_t b = radix;
+    const uint32_t g = plan.rowLength;
+    double* scratch = &FastScratch(1, g)->re;
+    uint32_t* lowOut = out;
+    uint32_t* highOut = out + plan.length;
+    int64_t low = 0, high = 0;
+    double maxErr = 0;
+    auto split = [&](int64_t& carry, int64_t coefficient) {
+        int64_t u = coefficient + carry;
+        int64_t q = std::llrint(double(u) * inverseRadix);
+        int64_t digit = u - q * b;
+        int64_t negative = digit >> 63;
+        carry = q + negative;
+        return uint32_t(digit + (b & negative));
+    };
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        const RoundedRows k = RoundRowFast(family, array, plan, r, scratch);
+        maxErr = std::max(maxErr, k.err);
+        for (uint32_t c = 0; c < g; ++c) {
+            *lowOut++ = split(low, int64_t(k.low[c]));
+            *highOut++ = split(high, int64_t(k.high[c]));
+        }
+    }
+    int64_t carry = low;
+    for (uint32_t i = plan.length; i < 2 * plan.length && carry != 0; ++i) {
+        int64_t t = int64_t(out[i]) + carry;
+        int64_t q = t / b;
+        if (t - q * b < 0) --q;
+        out[i] = uint32_t(t - q * b);
+        carry = q;
+    }
+    return maxErr;
+}
+
 // --- kernels --------------------------------------------------------------------
 
 void SquareKernels(const KernelFamily& family, Complex* a, const TransformPlan& plan) {
@@ -267,18 +393,26 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
     TransformBuffer::Reserve(plan.elements());
     Complex* a = TransformBuffer::First();
     TransformWeights::Prepare(plan.rowLength, plan.rows, 0);
-    LoadDigits(a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
+    const KernelFamily& family = *settings.family;
+    const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
+    if (fast)
+        LoadDigitsFast(family, a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
+    else
+        LoadDigits(a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
     const uint32_t checkX = x.checksum();
     uint32_t expected;
     const bool negative = !square && (x.isNegative() != y->isNegative());
     if (square) {
         expected = FoldedProduct(checkX, checkX);
-        SquareKernels(*settings.family, a, plan);
+        SquareKernels(family, a, plan);
     } else {
         Complex* b = TransformBuffer::Second();
-        LoadDigits(b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
+        if (fast)
+            LoadDigitsFast(family, b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
+        else
+            LoadDigits(b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
         expected = FoldedProduct(checkX, y->checksum());
-        ProductKernels(*settings.family, a, b, plan);
+        ProductKernels(family, a, b, plan);
     }
     // x's digits are in the buffer: its block may be replaced rather than grown.
     const uint32_t words = plan.length;
@@ -286,7 +420,9 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
         x.release();
         x.reserve(words);
     }
-    double err = maxErr != nullptr ? ReadOutBinary<true>(a, plan, x.words()) : ReadOutBinary<false>(a, plan, x.words());
+    double err = fast                ? ReadOutBinaryFast(family, a, plan, x.words())
+                 : maxErr != nullptr ? ReadOutBinary<true>(a, plan, x.words())
+                                     : ReadOutBinary<false>(a, plan, x.words());
     if (maxErr != nullptr) *maxErr = err;
     x.setLengthAndSign(words, negative);
     if (x.checksum() != expected) ChecksumMismatch();
@@ -302,27 +438,36 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
     TransformBuffer::Reserve(plan.elements());
     Complex* a = TransformBuffer::First();
     TransformWeights::Prepare(plan.rowLength, plan.rows, radix);
-    LoadDigits(a, plan, nx, radix, RadixDigitsOf{x.digits()});
+    const KernelFamily& family = *settings.family;
+    const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
+    if (fast)
+        LoadDigitsFast(family, a, plan, nx, radix, RadixDigitsOf{x.digits()});
+    else
+        LoadDigits(a, plan, nx, radix, RadixDigitsOf{x.digits()});
     const uint64_t modulus = radix - 1;
     const uint64_t checkX = x.checksum();
     uint64_t expected;
     const bool negative = !square && (x.isNegative() != y->isNegative());
     if (square) {
         expected = checkX * checkX % modulus;
-        SquareKernels(*settings.family, a, plan);
+        SquareKernels(family, a, plan);
     } else {
         Complex* b = TransformBuffer::Second();
-        LoadDigits(b, plan, ny, radix, RadixDigitsOf{y->digits()});
+        if (fast)
+            LoadDigitsFast(family, b, plan, ny, radix, RadixDigitsOf{y->digits()});
+        else
+            LoadDigits(b, plan, ny, radix, RadixDigitsOf{y->digits()});
         expected = checkX * y->checksum() % modulus;
-        ProductKernels(*settings.family, a, b, plan);
+        ProductKernels(family, a, b, plan);
     }
     const uint32_t digits = 2 * plan.length;
     if (x.capacity() < digits) {
         x.release();
         x.reserve(digits);
     }
-    double err = maxErr != nullptr ? ReadOutRadix<true>(a, plan, x.digits(), radix)
-                                   : ReadOutRadix<false>(a, plan, x.digits(), radix);
+    double err = fast                ? ReadOutRadixFast(family, a, plan, x.digits(), radix)
+                 : maxErr != nullptr ? ReadOutRadix<true>(a, plan, x.digits(), radix)
+                                     : ReadOutRadix<false>(a, plan, x.digits(), radix);
     if (maxErr != nullptr) *maxErr = err;
     x.setLengthAndSign(digits, negative);
     if (x.checksum() != expected) ChecksumMismatch();

@@ -17,6 +17,8 @@ constexpr long double kPi = 3.141592653589793238462643383279502884L;
 struct WeightTables {
     uint32_t g = 0, b = 0;       // key; b = 0: nothing built
     std::vector<ExtendedComplex> rowStarts;
+    std::vector<Complex> rowStartsDouble;
+    std::vector<Complex> columnWeights;
     long double cot = 0, sin = 0;
     uint32_t radix = 0xffffffffu;  // never a real radix: the first Prepare records
     double radixD = 0, inverseRadix = 0;
@@ -46,6 +48,8 @@ void TransformWeights::Prepare(uint32_t g, uint32_t b, uint32_t radix) {
     if (g == t.g && b == t.b) return;
     try {
         t.rowStarts.resize(b);
+        t.rowStartsDouble.resize(b);
+        t.columnWeights.resize(g);
     } catch (const std::bad_alloc&) {
         throw ArithmeticFault("not enough memory for the transform weights");
     }
@@ -54,6 +58,11 @@ void TransformWeights::Prepare(uint32_t g, uint32_t b, uint32_t radix) {
     for (uint32_t r = 0; r < b; ++r) {
         long double angle = -kPi * r / (2.0L * b);
         t.rowStarts[r] = {scale * std::cos(angle), scale * std::sin(angle)};
+        t.rowStartsDouble[r] = {double(t.rowStarts[r].re), double(t.rowStarts[r].im)};
+    }
+    for (uint32_t c = 0; c < g; ++c) {
+        long double angle = -kPi * c / (2.0L * length);
+        t.columnWeights[c] = {double(std::cos(angle)), double(std::sin(angle))};
     }
     long double theta = -kPi / (2.0L * length);
     t.sin = std::sin(theta);
@@ -64,6 +73,8 @@ void TransformWeights::Prepare(uint32_t g, uint32_t b, uint32_t radix) {
 }
 
 const ExtendedComplex* TransformWeights::RowStarts() { return Tables().rowStarts.data(); }
+const Complex* TransformWeights::RowStartsDouble() { return Tables().rowStartsDouble.data(); }
+const Complex* TransformWeights::ColumnWeights() { return Tables().columnWeights.data(); }
 long double TransformWeights::RotationCot() { return Tables().cot; }
 long double TransformWeights::RotationSin() { return Tables().sin; }
 double TransformWeights::Radix() { return Tables().radixD; }

@@ -27,6 +27,8 @@
 
 #include <cstdint>
 
+#include "arith/kernels/Complex.h"
+
 namespace numen {
 
 struct ExtendedComplex {
@@ -46,6 +48,12 @@ public:
     static void Prepare(uint32_t g, uint32_t b, uint32_t radix);
     // b row-start weights, row r at index r.
     static const ExtendedComplex* RowStarts();
+    // The same weights for the double-precision loaders of the fast kernel
+    // families: w_{r g + c} = RowStartsDouble()[r] * ColumnWeights()[c], the
+    // b row starts (scale included) and the g rotations e^{-i pi c/(2L)},
+    // each rounded once from 80 bits.
+    static const Complex* RowStartsDouble();
+    static const Complex* ColumnWeights();
     static long double RotationCot();
     static long double RotationSin();
     static double Radix();

@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "arith/ArithmeticFault.h"
 #include "arith/RadixChoice.h"
 #include "arith/TransformProduct.h"
 #include "ref/TransformOracle.h"
@@ -65,7 +66,18 @@ TEST(RadixTransform, FamiliesOnWorstCaseDigits) {
                 RadixInt x = testing::WorstCaseRadixInt(RadixOf(b), n);
                 Mpz mx = testing::ToMpz(x), want;
                 double err = -1;
-                TransformSquare(x, s, &err);
+                // At 4096 digits near 2^20 the coefficients reach 2^50, where
+                // the reference family's own round-off is already 0.43 to
+                // 0.49; the fast families, rounding their read-out in double
+                // precision (a sixteenth of a unit at that size), may then
+                // cross 0.5, and their checksum must catch it.
+                const bool edge = n >= 4096 && f->weightRow != nullptr;
+                try {
+                    TransformSquare(x, s, &err);
+                } catch (const ArithmeticFault&) {
+                    EXPECT_TRUE(edge);
+                    continue;
+                }
                 mpz_mul(want, mx, mx);
                 EXPECT_TRUE(testing::SameValue(x, want));
                 EXPECT_LT(err, 0.5);

@@ -19,10 +19,22 @@
 
 namespace numen::testing {
 
-// Every family runs on any x86-64 processor (SSE2 is part of the base
-// instruction set; the AMD family only differs in its prefetch hints).
+// Whether this host can run the family (the AVX families need the
+// processor's and the operating system's support).
+inline bool HostRuns(const KernelFamily& family) {
+    if (family.avxLevel >= 2) return __builtin_cpu_supports("avx512f");
+    if (family.avxLevel == 1) return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return true;
+}
+
+// The first four run on any x86-64 processor (SSE2 is part of the base
+// instruction set; the AMD family only differs in its prefetch hints), the
+// AVX families where the host has them.
 inline std::vector<const KernelFamily*> AllFamilies() {
-    return {&X87Kernels(), &X87PrefetchKernels(), &AmdKernels(), &Sse2Kernels()};
+    std::vector<const KernelFamily*> all{&X87Kernels(), &X87PrefetchKernels(), &AmdKernels(), &Sse2Kernels()};
+    for (const KernelFamily* f : {&Avx2Kernels(), &Avx512Kernels()})
+        if (HostRuns(*f)) all.push_back(f);
+    return all;
 }
 
 inline TransformSettings Settings(const KernelFamily& family, int32_t lat64k = 5, int32_t gap = 1) {
