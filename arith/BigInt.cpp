@@ -375,21 +375,14 @@ uint32_t BigInt::topBitIndex() const {
 }
 
 uint32_t BigInt::checksum() const {
-    // Ones' complement sum: the carries out of the 32-bit accumulator are
-    // counted and folded back in (2^32 = 1 modulo 2^32 - 1).
-    uint32_t sum = 0;
-    uint64_t carries = 0;
-    for (uint32_t i = 0, n = length(); i < n; ++i) {
-        uint32_t s = sum + words_[i];
-        carries += s < sum ? 1 : 0;
-        sum = s;
-    }
-    while (carries != 0) {
-        uint64_t t = uint64_t(sum) + carries;
-        sum = uint32_t(t);
-        carries = t >> 32;
-    }
-    return sum;
+    // Ones' complement sum: a 64-bit sum of the words (no overflow below
+    // 2^32 words), its high half folded back in since 2^32 = 1 modulo
+    // 2^32 - 1. The plain sum vectorises; the fold is the same as folding
+    // each carry out of a 32-bit accumulator.
+    uint64_t total = 0;
+    for (uint32_t i = 0, n = length(); i < n; ++i) total += words_[i];
+    while ((total >> 32) != 0) total = (total & 0xffffffffu) + (total >> 32);
+    return uint32_t(total);
 }
 
 uint32_t BigInt::xorHash() const {

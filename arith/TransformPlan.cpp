@@ -17,10 +17,12 @@ uint32_t TransformLength(uint32_t length, DigitSystem digits) {
     return digits == DigitSystem::kBinary16 ? 2 * p : p;
 }
 
-TransformPlan PlanTransform(uint32_t length, int32_t lat64k, int32_t gap) {
+TransformPlan PlanTransform(uint32_t length, int32_t lat64k, int32_t gap, bool fastFamily) {
     TransformPlan plan;
     plan.length = length;
-    uint32_t onePassLimit = lat64k < kFastCacheLatency ? kOnePassLengthFastCache : kOnePassLength;
+    uint32_t onePassLimit = fastFamily                     ? kOnePassLengthFastFamily
+                            : lat64k < kFastCacheLatency ? kOnePassLengthFastCache
+                                                         : kOnePassLength;
     if (length <= onePassLimit) {
         plan.rowLength = length;
         plan.rows = 1;

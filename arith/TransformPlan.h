@@ -19,6 +19,13 @@
 //     L = 2^11: g = 512,  b = 4         L = 2^20: g = 2048, b = 512
 //     L = 2^12: g = 1024, b = 4         L = 2^21: g = 2048, b = 1024
 //
+// The fast kernel families (AVX2, AVX-512) plan their own one-pass limit:
+// their row passes recurse by quarters, so a row of up to 2^14 elements
+// (256 KB) does its inner levels from the first-level cache, and one pass
+// over the buffer beats the column and twist passes of two (measured: an
+// L = 8192 square about 10 % faster one-pass). Above it they take the same
+// two-pass shape as every family.
+//
 // Element j of the transform lives at row j / g, column j % g, that is at
 // buffer index (j / g)(g + gap) + j % g; the one-pass layout has no padding.
 #pragma once
@@ -52,6 +59,7 @@ inline constexpr uint32_t kMaxTransformRadix = 1u << 20;
 inline constexpr uint32_t kOnePassLength = 1024;
 inline constexpr uint32_t kOnePassLengthFastCache = 4096;
 inline constexpr int32_t kFastCacheLatency = 6;
+inline constexpr uint32_t kOnePassLengthFastFamily = 16384;
 // Two-pass rows are grown to this length while at least 4 rows remain: long
 // rows amortise the twist and keep the row kernel in its fast inner levels.
 inline constexpr uint32_t kTwoPassMinRowLength = 1024;
@@ -84,7 +92,8 @@ uint32_t PowerOfTwoAtLeast(uint32_t n);
 uint32_t TransformLength(uint32_t length, DigitSystem digits);
 
 // The shape of a transform of length L (a power of two, >= 32) for the
-// processor values lat64k and gap (gap >= 0). A pure function.
-TransformPlan PlanTransform(uint32_t length, int32_t lat64k, int32_t gap);
+// processor values lat64k and gap (gap >= 0), and for a fast kernel family
+// or another one. A pure function.
+TransformPlan PlanTransform(uint32_t length, int32_t lat64k, int32_t gap, bool fastFamily = false);
 
 }  // namespace numen

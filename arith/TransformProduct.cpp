@@ -380,7 +380,8 @@ TransformPlan CheckedPlan(uint32_t length, DigitSystem digits, const TransformSe
     // The doubling of PowerOfTwoAtLeast must not overflow either.
     if (length > limit || TransformLength(length, digits) > limit)
         throw ArithmeticFault("operand too long for a transform product");
-    return PlanTransform(TransformLength(length, digits), settings.lat64k, settings.gap);
+    return PlanTransform(TransformLength(length, digits), settings.lat64k, settings.gap,
+                         settings.family->avxLevel > 0);
 }
 
 // --- the two digit systems ----------------------------------------------------------
@@ -486,7 +487,8 @@ TransformSettings CurrentProductSettings() {
 }
 
 TransformPlan PlanProduct(uint32_t length, DigitSystem digits, const TransformSettings& settings) {
-    return PlanTransform(TransformLength(length, digits), settings.lat64k, settings.gap);
+    return PlanTransform(TransformLength(length, digits), settings.lat64k, settings.gap,
+                         settings.family->avxLevel > 0);
 }
 
 void TransformSquare(BigInt& x, const TransformSettings& settings, double* maxErr) {

@@ -68,9 +68,9 @@ TEST(RadixTransform, FamiliesOnWorstCaseDigits) {
                 double err = -1;
                 // At 4096 digits near 2^20 the coefficients reach 2^50, where
                 // the reference family's own round-off is already 0.43 to
-                // 0.49; the fast families, rounding their read-out in double
-                // precision (a sixteenth of a unit at that size), may then
-                // cross 0.5, and their checksum must catch it.
+                // 0.49; the fast families read out in double precision (a
+                // quarter unit apart at that size), so they may measure 0.5
+                // or cross it, and then their checksum must catch it.
                 const bool edge = n >= 4096 && f->weightRow != nullptr;
                 try {
                     TransformSquare(x, s, &err);
@@ -80,7 +80,7 @@ TEST(RadixTransform, FamiliesOnWorstCaseDigits) {
                 }
                 mpz_mul(want, mx, mx);
                 EXPECT_TRUE(testing::SameValue(x, want));
-                EXPECT_LT(err, 0.5);
+                EXPECT_LE(err, edge ? 0.5 : 0.4999);
             }
         }
     }

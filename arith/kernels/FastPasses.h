@@ -197,8 +197,16 @@ struct Passes {
 
     static bool OddLog(size_t m) { return (m & 0x5555555555555555ull) == 0; }
 
+    // Any length >= 4N. Above the leaf size a radix-4 level and the quarters
+    // in turn; at the leaf an odd log2 takes its radix-2 level there, in the
+    // first-level cache, rather than as one more sweep over the whole row.
     static void RowSquareAll(Complex* p, size_t m) {
-        if (OddLog(m)) {
+        if (m > kRowLeaf) {
+            const Complex* table = FastLevelTable(m / 4);
+            RowLevelForward(p, m / 4, table);
+            for (size_t k = 0; k < 4; ++k) RowSquareAll(p + k * (m / 4), m / 4);
+            RowLevelInverse(p, m / 4, table);
+        } else if (OddLog(m)) {
             RowHalfForward(p, m / 2);
             RowSquareEven(p, m / 2);
             RowSquareEven(p + m / 2, m / 2);
@@ -208,6 +216,11 @@ struct Passes {
         }
     }
     static void RowForwardAll(Complex* p, size_t m) {
+        if (m > kRowLeaf) {
+            RowLevelForward(p, m / 4, FastLevelTable(m / 4));
+            for (size_t k = 0; k < 4; ++k) RowForwardAll(p + k * (m / 4), m / 4);
+            return;
+        }
         const size_t half = OddLog(m) ? m / 2 : m;
         if (half != m) RowHalfForward(p, half);
         for (size_t s = 0; s < m; s += half) {
@@ -216,6 +229,11 @@ struct Passes {
         }
     }
     static void RowInverseAll(Complex* p, size_t m) {
+        if (m > kRowLeaf) {
+            for (size_t k = 0; k < 4; ++k) RowInverseAll(p + k * (m / 4), m / 4);
+            RowLevelInverse(p, m / 4, FastLevelTable(m / 4));
+            return;
+        }
         const size_t half = OddLog(m) ? m / 2 : m;
         for (size_t s = 0; s < m; s += half) {
             BlocksInverse(p + s, half);
