@@ -72,14 +72,20 @@ void LoadDigits(Complex* array, const TransformPlan& plan, uint32_t count, uint3
     }
 }
 
-// The fast families' loader: the same balanced digits, as doubles, one row
-// at a time, weighted by the family in double precision.
+// The fast families' loader: the digits balanced without a carry chain,
+// as doubles, one row at a time, weighted by the family in double precision.
+// A digit of B/2 or more gives away B and its upper neighbour takes the 1,
+// which depends on the two digits alone: the same range [-B/2, B/2] as the
+// chained balancing, and a loop the processor overlaps freely. As there,
+// the row's last digit (or the first position past the operand) takes the
+// incoming 1 unbalanced, so nothing crosses rows.
 template <class DigitAt>
 void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformPlan& plan, uint32_t count,
                     uint32_t radix, DigitAt digitAt) {
     const Complex* starts = TransformWeights::RowStartsDouble();
     const Complex* columns = TransformWeights::ColumnWeights();
-    const int64_t half = radix / 2, fullRadix = radix;
+    const uint32_t half = radix / 2;
+    const int32_t fullRadix = int32_t(radix);
     const uint32_t g = plan.rowLength;
     double* digits = &FastScratch(1, g)->re;
     for (uint32_t r = 0; r < plan.rows; ++r) {
@@ -90,15 +96,16 @@ void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformP
             std::memset(static_cast<void*>(row), 0, size_t(g) * sizeof(Complex));
             continue;
         }
-        int64_t carry = 0;
-        uint32_t c = 0;
-        for (const uint32_t balanced = std::min(inRow, g - 1); c < balanced; ++c) {
-            int64_t h = int64_t(digitAt(first + c)) + carry;
-            carry = h >= half;
-            digits[c] = double(h - carry * fullRadix);
+        const uint32_t balanced = std::min(inRow, g - 1);
+        int32_t carry = 0;
+        for (uint32_t c = 0; c < balanced; ++c) {
+            const int32_t d = int32_t(digitAt(first + c));
+            const int32_t out = d >= int32_t(half);
+            digits[c] = double(d - out * fullRadix + carry);
+            carry = out;
         }
-        digits[c] = double(carry + (c < inRow ? int64_t(digitAt(first + c)) : 0));
-        for (++c; c < g; ++c) digits[c] = 0;
+        digits[balanced] = double(carry + (balanced < inRow ? int32_t(digitAt(first + balanced)) : 0));
+        for (uint32_t c = balanced + 1; c < g; ++c) digits[c] = 0;
         family.weightRow(row, digits, g, starts[r], columns);
     }
 }
@@ -375,6 +382,16 @@ uint32_t FoldedProduct(uint32_t x, uint32_t y) {
     throw ArithmeticFault("transform product failed its checksum");
 }
 
+// The fast families measure the round-off of every product at no cost, so
+// they refuse one whose rounding is in doubt, as the generalized-Fermat
+// transform does: a coefficient 0.45 from its integer may have rounded to
+// the wrong one, and several such errors can cancel in the checksum.
+constexpr double kFastRoundOffLimit = 0.45;
+
+void CheckFastRoundOff(double err) {
+    if (!(err < kFastRoundOffLimit)) throw ArithmeticFault("transform product: round-off reached 0.45");
+}
+
 TransformPlan CheckedPlan(uint32_t length, DigitSystem digits, const TransformSettings& settings) {
     uint32_t limit = digits == DigitSystem::kBinary16 ? kMaxBigIntTransformLength : kMaxRadixTransformLength;
     // The doubling of PowerOfTwoAtLeast must not overflow either.
@@ -425,6 +442,7 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
                  : maxErr != nullptr ? ReadOutBinary<true>(a, plan, x.words())
                                      : ReadOutBinary<false>(a, plan, x.words());
     if (maxErr != nullptr) *maxErr = err;
+    if (fast) CheckFastRoundOff(err);
     x.setLengthAndSign(words, negative);
     if (x.checksum() != expected) ChecksumMismatch();
 }
@@ -470,6 +488,7 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
                  : maxErr != nullptr ? ReadOutRadix<true>(a, plan, x.digits(), radix)
                                      : ReadOutRadix<false>(a, plan, x.digits(), radix);
     if (maxErr != nullptr) *maxErr = err;
+    if (fast) CheckFastRoundOff(err);
     x.setLengthAndSign(digits, negative);
     if (x.checksum() != expected) ChecksumMismatch();
 }
