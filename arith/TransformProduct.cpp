@@ -76,18 +76,31 @@ void LoadDigits(Complex* array, const TransformPlan& plan, uint32_t count, uint3
 // as doubles, one row at a time, weighted by the family in double precision.
 // A digit of B/2 or more gives away B and its upper neighbour takes the 1,
 // which depends on the two digits alone: the same range [-B/2, B/2] as the
-// chained balancing, and a loop the processor overlaps freely. As there,
-// the row's last digit (or the first position past the operand) takes the
-// incoming 1 unbalanced, so nothing crosses rows.
-template <class DigitAt>
-void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformPlan& plan, uint32_t count,
-                    uint32_t radix, DigitAt digitAt) {
-    const Complex* starts = TransformWeights::RowStartsDouble();
-    const Complex* columns = TransformWeights::ColumnWeights();
+// chained balancing, and loops the compiler vectorises. As there, the row's
+// last digit (or the first position past the operand) takes the incoming 1
+// unbalanced, so nothing crosses rows.
+void BalanceRow(double* out, const uint32_t* raw, uint32_t inRow, uint32_t g, uint32_t radix) {
     const uint32_t half = radix / 2;
     const int32_t fullRadix = int32_t(radix);
+    const uint32_t balanced = std::min(inRow, g - 1);
+    if (balanced > 0) out[0] = double(int32_t(raw[0]) - fullRadix * int32_t(raw[0] >= half));
+    for (uint32_t c = 1; c < balanced; ++c)
+        out[c] = double(int32_t(raw[c]) - fullRadix * int32_t(raw[c] >= half) + int32_t(raw[c - 1] >= half));
+    const int32_t carry = balanced > 0 ? int32_t(raw[balanced - 1] >= half) : 0;
+    out[balanced] = double(carry + (balanced < inRow ? int32_t(raw[balanced]) : 0));
+    for (uint32_t c = balanced + 1; c < g; ++c) out[c] = 0;
+}
+
+// `rawDigits(first, inRow, scratch)` returns the row's digits as 32-bit
+// values (a pointer into the operand, or the scratch it filled).
+template <class RawDigits>
+void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformPlan& plan, uint32_t count,
+                    uint32_t radix, RawDigits rawDigits) {
+    const Complex* starts = TransformWeights::RowStartsDouble();
+    const Complex* columns = TransformWeights::ColumnWeights();
     const uint32_t g = plan.rowLength;
-    double* digits = &FastScratch(1, g)->re;
+    double* digits = &FastScratch(1, g)->re;                          // g doubles
+    uint32_t* scratch = reinterpret_cast<uint32_t*>(digits + g);     // g words
     for (uint32_t r = 0; r < plan.rows; ++r) {
         Complex* row = array + size_t(r) * plan.rowStride();
         const uint32_t first = r * g;
@@ -96,19 +109,29 @@ void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformP
             std::memset(static_cast<void*>(row), 0, size_t(g) * sizeof(Complex));
             continue;
         }
-        const uint32_t balanced = std::min(inRow, g - 1);
-        int32_t carry = 0;
-        for (uint32_t c = 0; c < balanced; ++c) {
-            const int32_t d = int32_t(digitAt(first + c));
-            const int32_t out = d >= int32_t(half);
-            digits[c] = double(d - out * fullRadix + carry);
-            carry = out;
-        }
-        digits[balanced] = double(carry + (balanced < inRow ? int32_t(digitAt(first + balanced)) : 0));
-        for (uint32_t c = balanced + 1; c < g; ++c) digits[c] = 0;
+        BalanceRow(digits, rawDigits(first, inRow, scratch), inRow, g, radix);
         family.weightRow(row, digits, g, starts[r], columns);
     }
 }
+
+// 16-bit digits first .. first + count of a BigInt's words (first even).
+struct BinaryRawDigits {
+    const uint32_t* words;
+    const uint32_t* operator()(uint32_t first, uint32_t count, uint32_t* scratch) const {
+        const uint32_t* w = words + first / 2;
+        for (uint32_t i = 0; i < count / 2; ++i) {
+            scratch[2 * i] = w[i] & 0xffffu;
+            scratch[2 * i + 1] = w[i] >> 16;
+        }
+        if (count % 2 != 0) scratch[count - 1] = w[count / 2] & 0xffffu;
+        return scratch;
+    }
+};
+
+struct RadixRawDigits {
+    const uint32_t* digits;
+    const uint32_t* operator()(uint32_t first, uint32_t, uint32_t*) const { return digits + first; }
+};
 
 // --- read-out -----------------------------------------------------------------
 
@@ -414,7 +437,7 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
     const KernelFamily& family = *settings.family;
     const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
     if (fast)
-        LoadDigitsFast(family, a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
+        LoadDigitsFast(family, a, plan, 2 * nx, 65536, BinaryRawDigits{x.words()});
     else
         LoadDigits(a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
     const uint32_t checkX = x.checksum();
@@ -426,7 +449,7 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
     } else {
         Complex* b = TransformBuffer::Second();
         if (fast)
-            LoadDigitsFast(family, b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
+            LoadDigitsFast(family, b, plan, 2 * ny, 65536, BinaryRawDigits{y->words()});
         else
             LoadDigits(b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
         expected = FoldedProduct(checkX, y->checksum());
@@ -460,7 +483,7 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
     const KernelFamily& family = *settings.family;
     const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
     if (fast)
-        LoadDigitsFast(family, a, plan, nx, radix, RadixDigitsOf{x.digits()});
+        LoadDigitsFast(family, a, plan, nx, radix, RadixRawDigits{x.digits()});
     else
         LoadDigits(a, plan, nx, radix, RadixDigitsOf{x.digits()});
     const uint64_t modulus = radix - 1;
@@ -473,7 +496,7 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
     } else {
         Complex* b = TransformBuffer::Second();
         if (fast)
-            LoadDigitsFast(family, b, plan, ny, radix, RadixDigitsOf{y->digits()});
+            LoadDigitsFast(family, b, plan, ny, radix, RadixRawDigits{y->digits()});
         else
             LoadDigits(b, plan, ny, radix, RadixDigitsOf{y->digits()});
         expected = checkX * y->checksum() % modulus;

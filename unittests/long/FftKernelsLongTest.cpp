@@ -21,6 +21,7 @@
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
 #include "platform/Fpu.h"
+#include "ref/TransformOracle.h"
 #include "ref/KernelPipeline.h"
 #include "ref/GmpOracle.h"
 
@@ -52,9 +53,7 @@ Shape PlannerShape(uint32_t L, uint32_t gap) {
     return {g, b, gap};
 }
 
-std::vector<const KernelFamily*> Families() {
-    return {&X87Kernels(), &X87PrefetchKernels(), &AmdKernels(), &Sse2Kernels()};
-}
+std::vector<const KernelFamily*> Families() { return testing::AllFamilies(); }
 
 // Real and imaginary parts as small integers.
 struct Operand {
