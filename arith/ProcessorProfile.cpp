@@ -47,6 +47,14 @@ constexpr uint32_t kFeatureSse = 1u << 25;     // leaf 1 EDX
 constexpr uint32_t kFeatureSse2 = 1u << 26;    // leaf 1 EDX
 constexpr uint32_t kFeatureAmdMmxExt = 1u << 22;   // leaf 0x80000001 EDX, AMD only
 
+constexpr uint32_t kFeatureFma = 1u << 12;       // leaf 1 ECX
+constexpr uint32_t kFeatureOsxsave = 1u << 27;   // leaf 1 ECX
+constexpr uint32_t kFeatureAvx = 1u << 28;       // leaf 1 ECX
+constexpr uint32_t kFeatureAvx2 = 1u << 5;       // leaf 7 EBX
+constexpr uint32_t kFeatureAvx512f = 1u << 16;   // leaf 7 EBX
+constexpr uint64_t kStateSseAvx = (1u << 1) | (1u << 2);                  // XCR0: XMM, YMM upper halves
+constexpr uint64_t kStateAvx512 = (1u << 5) | (1u << 6) | (1u << 7);     // XCR0: opmask, ZMM hi256, hi16 ZMM
+
 // Base family 15: Intel's Pentium 4 line, and AMD's K8 and every later AMD
 // processor (those count further in the extended family field). Its tuning
 // is fixed: more row padding, no latency sweep.
@@ -80,6 +88,15 @@ int32_t ChooseSseLevel(const ProcessorProbe& probe, int32_t vendor, int32_t xmmT
 }
 
 }  // namespace
+
+int32_t AvxLevelOf(const ProcessorProbe& probe) {
+    constexpr uint32_t ecxNeeded = kFeatureFma | kFeatureOsxsave | kFeatureAvx;
+    if ((probe.featuresEcx & ecxNeeded) != ecxNeeded || !(probe.leaf7Ebx & kFeatureAvx2) ||
+        (probe.xcr0 & kStateSseAvx) != kStateSseAvx)
+        return 0;
+    if ((probe.leaf7Ebx & kFeatureAvx512f) && (probe.xcr0 & kStateAvx512) == kStateAvx512) return 2;
+    return 1;
+}
 
 int32_t ClassifyVendor(const char* vendorString) {
     if (EqualsIgnoringCase(vendorString, "GenuineIntel")) return kVendorIntel;
@@ -115,7 +132,11 @@ ProcessorProfile LoadProcessorProfile(const ProcessorProbe& probe, IniFile& ini,
         ini.writeText("vendor", vendorString);
     }
 
-    p.sseLevel = ChooseSseLevel(probe, p.vendor, ini.readInt("xmm_test"));
+    // A forced SSE level is the code path the user wants to test, so no AVX
+    // family may take over from it.
+    const int32_t xmmTest = ini.readInt("xmm_test");
+    p.sseLevel = ChooseSseLevel(probe, p.vendor, xmmTest);
+    p.avxLevel = xmmTest >= 10 ? 0 : AvxLevelOf(probe);
     ini.writeInt("xmm", p.sseLevel);
 
     // A negative value would be as meaningless as 0, and as harmful.

@@ -11,7 +11,8 @@
 // Keys of [Init], in the order LoadProcessorProfile treats them:
 //   cpu, vendor   written (and checkpoints deleted) when the family or the
 //                 vendor string differs from the stored one
-//   xmm_test      read: >= 10 forces the SSE level to value - 10
+//   xmm_test      read: >= 10 forces the SSE level to value - 10 and the
+//                 AVX level to 0
 //   xmm           written at every start: the SSE level
 //   gap           read; 0 or missing: default chosen and written
 //   lat64k        read; 0 or missing: measured (family 15: 2) and written
@@ -54,6 +55,12 @@ struct CacheSizes {
     uint32_t L1 = 0, L2 = 0, L3 = 0;
 };
 CacheSizes DecodeCacheDescriptors(const uint8_t (&descriptors)[16]);
+
+// The AVX level the probe allows: 1 needs AVX, FMA, AVX2, OSXSAVE and the
+// OS saving SSE and AVX state (XCR0 bits 1, 2); 2 needs AVX-512F and the
+// opmask and ZMM state as well (XCR0 bits 5, 6, 7). Without the OS bits the
+// registers would be lost at the first context switch.
+int32_t AvxLevelOf(const ProcessorProbe& probe);
 
 // Fills the profile from `probe` and `ini`, reading and writing the keys
 // above. `measureLatency64k` is called only when lat64k must be measured;

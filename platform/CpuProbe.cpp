@@ -18,6 +18,16 @@ namespace numen {
 
 namespace {
 
+constexpr uint32_t kOsxsave = 1u << 27;   // leaf 1 ECX: XGETBV usable
+
+// XGETBV(0) without compiling the file for AVX: the instruction exists
+// whenever OSXSAVE is set, and the caller checks that first.
+uint64_t ReadXcr0() {
+    uint32_t low = 0, high = 0;
+    __asm__ volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
 void StoreLittleEndian(uint8_t* out, uint32_t word) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(word >> (8 * i));
 }
@@ -40,7 +50,16 @@ ProcessorProbe ProbeProcessor() {
     __cpuid(1, eax, ebx, ecx, edx);
     probe.signature = eax;
     probe.features = edx;
+    probe.featuresEcx = ecx;
     probe.family = static_cast<int32_t>((eax >> 8) & 15);
+    if (ecx & kOsxsave) probe.xcr0 = ReadXcr0();
+
+    // Below leaf 7 a processor answers with its highest basic leaf, whose
+    // EBX would read as feature bits.
+    if (highest >= 7) {
+        __cpuid_count(7, 0, eax, ebx, ecx, edx);
+        probe.leaf7Ebx = ebx;
+    }
 
     // A processor without extended leaves answers with some basic leaf, so
     // only a value in the extended range counts.

@@ -15,6 +15,9 @@ struct ProcessorProbe {
     int32_t family = 0;           // (signature >> 8) & 15, base family only
     uint32_t signature = 0;       // leaf 1 EAX
     uint32_t features = 0;        // leaf 1 EDX
+    uint32_t featuresEcx = 0;     // leaf 1 ECX (FMA bit 12, OSXSAVE 27, AVX 28)
+    uint32_t leaf7Ebx = 0;        // leaf 7 subleaf 0 EBX (AVX2 bit 5, AVX512F 16); 0 below leaf 7
+    uint64_t xcr0 = 0;            // XGETBV(0): register state the OS saves; 0 without OSXSAVE
     uint32_t extFeatures = 0;     // leaf 0x80000001 EDX
     char vendor[13] = {};         // leaf 0 EBX, EDX, ECX, NUL-terminated
     uint8_t descriptors[16] = {}; // leaf 2 EAX, EDX, EBX, ECX, each little-endian

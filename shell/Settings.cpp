@@ -51,6 +51,7 @@ const std::array kTable{
     SettingRow{"Morehead", &S::Morehead, "0", ReadRule::None},
     SettingRow{"Use16bitBRT", &S::Use16bitBRT, "0", ReadRule::None},
     SettingRow{"NoSSE2", &S::NoSSE2, "0", ReadRule::None},
+    SettingRow{"NoAVX", &S::NoAVX, "0", ReadRule::None},
     SettingRow{"cpu", &S::cpu, "0", ReadRule::None},
     SettingRow{"vendor", &S::vendor, "", ReadRule::None},
     SettingRow{"xmm", &S::xmm, "0", ReadRule::None},

@@ -28,6 +28,7 @@
 #include "ref/KernelPipeline.h"
 #include "ref/DirectDft.h"
 #include "ref/GmpOracle.h"
+#include "ref/TransformOracle.h"
 
 namespace numen {
 namespace {
@@ -59,6 +60,8 @@ std::vector<const KernelFamily*> Families() {
     if (sse2.columnForward && sse2.columnInverse && sse2.rowSquare && sse2.rowForward && sse2.rowInverse &&
         sse2.pointwiseMultiply)
         all.push_back(&sse2);
+    for (const KernelFamily* f : {&Avx2Kernels(), &Avx512Kernels()})
+        if (testing::HostRuns(*f)) all.push_back(f);
     return all;
 }
 
@@ -381,7 +384,8 @@ TEST_F(FftKernelsTest, EveryLengthRoundTrips) {
         }
         for (uint32_t b = 4; b <= 1024; b *= 2) {
             SCOPED_TRACE(std::string(f->name) + " column b=" + std::to_string(b));
-            const Shape s{4, b, 3};
+            // As many columns as one call of the family covers.
+            const Shape s{std::max(4u, f->columnsPerCall), b, 3};
             const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_);
             Complex* a = Load(x, s);
             ColumnTwiddles::Prepare(b, s.g + s.gap);
@@ -500,50 +504,6 @@ TEST_F(FftKernelsTest, GapChangeBetweenSquaresKeepsTablesAndValues) {
         EXPECT_TRUE(PaddingIntact(a, s)) << s.Name();
         EXPECT_LT(RoundOff(Read(a, s), z), kRoundOffLimit) << s.Name();
     }
-}
-
-// --- dispatch ---------------------------------------------------------------
-
-TEST(FftKernelsDispatch, ProfilesPickTheirFamilies) {
-    const KernelFamily& before = SquaringKernels();
-    auto profile = [](int32_t vendor, int32_t family, int32_t sse) {
-        ProcessorProfile p;
-        p.vendor = vendor;
-        p.family = family;
-        p.sseLevel = sse;
-        return p;
-    };
-    struct Case {
-        ProcessorProfile p;
-        bool noSse2;
-        const char* squaring;
-        const char* products;
-    } cases[] = {
-        {profile(kVendorAmd, 6, 2), false, "amd", "x87-prefetch"},
-        {profile(kVendorAmd, 15, 2), true, "amd", "x87-prefetch"},
-        {profile(kVendorAmd, 5, 1), false, "x87-prefetch", "x87-prefetch"},
-        {profile(kVendorAmd, 5, 2), false, "sse2", "x87-prefetch"},
-        {profile(kVendorIntel, 6, 2), false, "sse2", "x87-prefetch"},
-        {profile(kVendorIntel, 15, 2), true, "x87-prefetch", "x87-prefetch"},
-        {profile(kVendorIntel, 6, 1), false, "x87-prefetch", "x87-prefetch"},
-        {profile(kVendorOther, 5, 0), false, "x87", "x87"},
-        {profile(kVendorIntel, 6, 0), false, "x87", "x87"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("vendor " + std::to_string(c.p.vendor) + " family " + std::to_string(c.p.family) + " sse " +
-                     std::to_string(c.p.sseLevel) + (c.noSse2 ? " NoSSE2" : ""));
-        ChooseKernelFamilies(c.p, c.noSse2);
-        EXPECT_STREQ(SquaringKernels().name, c.squaring);
-        EXPECT_STREQ(ProductKernels().name, c.products);
-    }
-    ForceSquaringKernels(AmdKernels());
-    EXPECT_EQ(&SquaringKernels(), &AmdKernels());
-    EXPECT_EQ(AmdKernels().columnsPerCall, 2u);
-    EXPECT_EQ(X87Kernels().columnsPerCall, 1u);
-
-    ChooseKernelFamilies(ProcessorProfile{}, false);   // no CPUID: plain x87
-    EXPECT_EQ(&ProductKernels(), &X87Kernels());
-    ForceSquaringKernels(before);
 }
 
 }  // namespace

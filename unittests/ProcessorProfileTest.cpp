@@ -1,6 +1,7 @@
 // ProcessorProfile: the start-up rules with made-up processors -- SSE level
 // and its override, gap and lat64k kept or chosen, the family-15 cache
-// table, checkpoint deletion on a change of processor -- checked through the
+// table, checkpoint deletion on a change of processor, the AVX level from
+// feature bits and the OS-saved state -- checked through the
 // keys they leave in a real "Numen.ini". Then the probe and the x87 mode on
 // this machine.
 #include <gtest/gtest.h>
@@ -28,6 +29,9 @@ namespace fs = std::filesystem;
 constexpr uint32_t kSse = 1u << 25;
 constexpr uint32_t kSse2 = 1u << 26;
 constexpr uint32_t kAmdMmxExt = 1u << 22;
+constexpr uint32_t kFma = 1u << 12, kOsxsave = 1u << 27, kAvx = 1u << 28;   // leaf 1 ECX
+constexpr uint32_t kAvx2 = 1u << 5, kAvx512f = 1u << 16;                     // leaf 7 EBX
+constexpr uint64_t kXcr0Avx = 0x7, kXcr0Avx512 = 0xE7;                        // x87, SSE, AVX (+ opmask, ZMM)
 
 ProcessorProbe MadeUpProcessor(const char* vendor, int32_t family, uint32_t features = 0,
                                uint32_t extFeatures = 0) {
@@ -37,6 +41,15 @@ ProcessorProbe MadeUpProcessor(const char* vendor, int32_t family, uint32_t feat
     p.signature = static_cast<uint32_t>(family) << 8;
     p.features = features;
     p.extFeatures = extFeatures;
+    return p;
+}
+
+// A processor with everything AVX-512F needs, the OS saving all of it.
+ProcessorProbe Avx512Processor() {
+    ProcessorProbe p = MadeUpProcessor("GenuineIntel", 6, kSse | kSse2);
+    p.featuresEcx = kFma | kOsxsave | kAvx;
+    p.leaf7Ebx = kAvx2 | kAvx512f;
+    p.xcr0 = kXcr0Avx512;
     return p;
 }
 
@@ -150,6 +163,53 @@ TEST_F(ProcessorProfileTest, SseLevelFromFeaturesOrForcedByXmmTest) {
     }
 }
 
+TEST(ProcessorProfileAvx, EveryMissingBitDropsTheLevel) {
+    EXPECT_EQ(AvxLevelOf(Avx512Processor()), 2);
+    struct Case {
+        const char* what;
+        uint32_t ecxCleared, ebxCleared;
+        uint64_t xcr0Cleared;
+        int32_t level;
+    } cases[] = {
+        {"AVX512F", 0, kAvx512f, 0, 1},
+        {"opmask state", 0, 0, 1u << 5, 1},
+        {"ZMM hi256 state", 0, 0, 1u << 6, 1},
+        {"hi16 ZMM state", 0, 0, 1u << 7, 1},
+        {"AVX2", 0, kAvx2, 0, 0},   // AVX-512F alone is no level
+        {"FMA", kFma, 0, 0, 0},
+        {"AVX", kAvx, 0, 0, 0},
+        {"OSXSAVE", kOsxsave, 0, 0, 0},
+        {"SSE state", 0, 0, 1u << 1, 0},
+        {"AVX state", 0, 0, 1u << 2, 0},
+    };
+    for (const Case& c : cases) {
+        ProcessorProbe p = Avx512Processor();
+        p.featuresEcx &= ~c.ecxCleared;
+        p.leaf7Ebx &= ~c.ebxCleared;
+        p.xcr0 &= ~c.xcr0Cleared;
+        EXPECT_EQ(AvxLevelOf(p), c.level) << "without " << c.what;
+    }
+    // The processor has AVX-512F but the OS saves only the AVX state.
+    ProcessorProbe p = Avx512Processor();
+    p.xcr0 = kXcr0Avx;
+    EXPECT_EQ(AvxLevelOf(p), 1);
+    p.xcr0 = 0;
+    EXPECT_EQ(AvxLevelOf(p), 0);
+    EXPECT_EQ(AvxLevelOf(ProcessorProbe{}), 0);
+}
+
+TEST_F(ProcessorProfileTest, AvxLevelComesFromTheProbeUnlessXmmTestForcesSse) {
+    EXPECT_EQ(load(Avx512Processor()).avxLevel, 2);
+    for (const char* forced : {"10", "11", "12"}) {
+        put(std::string("[Init]\nxmm_test=") + forced + "\n");
+        ProcessorProfile p = load(Avx512Processor());
+        EXPECT_EQ(p.avxLevel, 0) << forced;
+        EXPECT_EQ(p.sseLevel, forced[1] - '0') << forced;
+    }
+    put("[Init]\nxmm_test=9\n");
+    EXPECT_EQ(load(Avx512Processor()).avxLevel, 2);
+}
+
 TEST_F(ProcessorProfileTest, StoredGapIsKeptAndMissingGapGetsTheDefault) {
     put("[Init]\ncpu=6\nvendor=GenuineIntel\ngap = 7\n");
     EXPECT_EQ(load(MadeUpProcessor("GenuineIntel", 6)).gap, 7);
@@ -250,6 +310,16 @@ TEST(ProcessorProfileHost, ProbeAndSweepGiveSaneAnswers) {
     EXPECT_NE(probe.family, 0);
     EXPECT_EQ(probe.family, static_cast<int32_t>((probe.signature >> 8) & 15));
     EXPECT_EQ(probe.features & (kSse | kSse2), kSse | kSse2);
+    // XCR0 is read exactly when OSXSAVE says XGETBV exists; x87 and SSE
+    // state are then always saved.
+    if (probe.featuresEcx & kOsxsave)
+        EXPECT_EQ(probe.xcr0 & 3u, 3u);
+    else
+        EXPECT_EQ(probe.xcr0, 0u);
+    // The compiler's runtime checks the same bits and OS state on its own.
+    __builtin_cpu_init();
+    const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    EXPECT_EQ(AvxLevelOf(probe), avx2 ? (__builtin_cpu_supports("avx512f") ? 2 : 1) : 0);
     int32_t latency = MeasureLatency64k();
     EXPECT_GE(latency, 0);
     EXPECT_LT(latency, 1000);

@@ -42,7 +42,7 @@ TEST_F(SettingsTest, TableHoldsEveryKeyOnceWithItsStoredName) {
         "VerifierFilename", "FileLine", "Running", "Info", "Screen", "File", "PrintDate", "ViewLog",
         "TrayIcon", "NoIcon", "isHidden", "isMinimized", "Service", "Priority", "ExtendedMenu",
         "nbIter", "WThreadPriority", "bPMax", "PMax", "OnlyFactors", "VerifComposites", "Morehead",
-        "Use16bitBRT", "NoSSE2", "cpu", "vendor", "xmm", "xmm_test", "gap", "lat64k", "L1cache",
+        "Use16bitBRT", "NoSSE2", "NoAVX", "cpu", "vendor", "xmm", "xmm_test", "gap", "lat64k", "L1cache",
         "L2cache", "L3cache"};
     std::set<std::string> keys;
     for (const SettingRow& row : SettingsTable()) EXPECT_TRUE(keys.insert(row.key).second) << row.key;
@@ -158,6 +158,29 @@ TEST_F(SettingsTest, SaveSettingsWritesOnlyTheKeysThatChanged) {
     EXPECT_EQ(contents(),
               "[Init]\nBase=0003\nInfo=1\nnMin=200\nFuture=1\nVerifierFilename=list.txt\nRunning=1\n");
     EXPECT_EQ(ReadSettings(ini), now);
+}
+
+// The kernel switches: off unless the file says otherwise, independent of
+// each other, stored under their exact names.
+TEST_F(SettingsTest, KernelSwitchesDefaultOffAndReadIndependently) {
+    Settings s = ReadSettings(ini);
+    EXPECT_EQ(s.NoSSE2, 0);
+    EXPECT_EQ(s.NoAVX, 0);
+    put("[Init]\nNoAVX=1\n");
+    s = ReadSettings(ini);
+    EXPECT_EQ(s.NoAVX, 1);
+    EXPECT_EQ(s.NoSSE2, 0);
+    put("[Init]\nNoSSE2=1\n");
+    s = ReadSettings(ini);
+    EXPECT_EQ(s.NoAVX, 0);
+    EXPECT_EQ(s.NoSSE2, 1);
+
+    put("");
+    Settings before = ReadSettings(ini);
+    Settings now = before;
+    now.NoAVX = 1;
+    SaveSettings(ini, before, now);
+    EXPECT_EQ(contents(), "[Init]\nNoAVX=1\n");
 }
 
 TEST_F(SettingsTest, UnknownKeyIsNotWritten) {

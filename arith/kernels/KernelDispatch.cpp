@@ -1,13 +1,17 @@
-// The one dispatch point of the kernel families. Squarings use the family
-// chosen from the processor profile and the NoSSE2 setting; products always
-// use the x87 family, in the form (with or without PREFETCHT1 hints) the SSE
-// level allows. Before ChooseKernelFamilies runs, both are the plain x87
-// family, which runs everywhere.
+// The one dispatch point of the kernel families. On a processor with SSE2
+// and AVX2 + FMA (or AVX-512F), unless NoSSE2 or NoAVX is set, the widest
+// AVX family runs squarings and products alike. Otherwise squarings use the
+// family chosen from the vendor, family and SSE level, and products the x87
+// family in the form (with or without PREFETCHT1 hints) the SSE level
+// allows. Before ChooseKernelFamilies runs, both are the plain x87 family,
+// which runs everywhere.
 //
-//   vendor AMD, family >= 6         -> amd
-//   else SSE level 2, NoSSE2 off    -> sse2
-//   else SSE level 1 or 2           -> x87-prefetch
-//   else                            -> x87
+//   SSE level 2, NoSSE2 and NoAVX off, AVX level 2  -> avx512 (both)
+//                                      AVX level 1  -> avx2 (both)
+//   else vendor AMD, family >= 6                    -> amd
+//   else SSE level 2, NoSSE2 off                    -> sse2
+//   else SSE level 1 or 2                           -> x87-prefetch
+//   else                                            -> x87
 #include "arith/ProcessorProfile.h"
 #include "arith/kernels/KernelFamily.h"
 
@@ -18,27 +22,43 @@ namespace {
 const KernelFamily* squaringKernels = nullptr;
 const KernelFamily* productKernels = nullptr;
 
-// Every slot filled and a column grouping the callers know. An incomplete
-// table would fail at the first call; the reference family replaces it.
-bool Complete(const KernelFamily& f) {
-    return f.name != nullptr && (f.columnsPerCall == 1 || f.columnsPerCall == 2 || f.columnsPerCall == 4 || f.columnsPerCall == 8) &&
-           f.columnForward != nullptr && f.columnInverse != nullptr && f.rowSquare != nullptr &&
-           f.rowForward != nullptr && f.rowInverse != nullptr && f.pointwiseMultiply != nullptr;
-}
-
-const KernelFamily& CompleteOrReference(const KernelFamily& f) { return Complete(f) ? f : X87Kernels(); }
+const KernelFamily& CompleteOrReference(const KernelFamily& f) { return KernelFamilyComplete(f) ? f : X87Kernels(); }
 
 }  // namespace
 
-void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2) {
+// Every slot filled (the AVX families also their weighting and read-out)
+// and a column grouping the callers know. An incomplete table would fail at
+// the first call.
+bool KernelFamilyComplete(const KernelFamily& f) {
+    return f.name != nullptr &&
+           (f.columnsPerCall == 1 || f.columnsPerCall == 2 || f.columnsPerCall == 4 || f.columnsPerCall == 8) &&
+           f.columnForward != nullptr && f.columnInverse != nullptr && f.rowSquare != nullptr &&
+           f.rowForward != nullptr && f.rowInverse != nullptr && f.pointwiseMultiply != nullptr &&
+           (f.avxLevel == 0 || (f.weightRow != nullptr && f.roundRow != nullptr));
+}
+
+KernelChoice ChosenKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noAvx) {
+    if (profile.sseLevel == 2 && !noSse2 && !noAvx && profile.avxLevel >= 1) {
+        const KernelFamily& avx = profile.avxLevel >= 2 ? Avx512Kernels() : Avx2Kernels();
+        return {&avx, &avx};
+    }
     const KernelFamily& x87 = profile.sseLevel != 0 ? X87PrefetchKernels() : X87Kernels();
     const KernelFamily* squaring = &x87;
     if (profile.vendor == kVendorAmd && profile.family >= 6)
         squaring = &AmdKernels();
     else if (profile.sseLevel == 2 && !noSse2)
         squaring = &Sse2Kernels();
-    squaringKernels = &CompleteOrReference(*squaring);
-    productKernels = &x87;
+    return {squaring, &x87};
+}
+
+void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noAvx) {
+    KernelChoice choice = ChosenKernelFamilies(profile, noSse2, noAvx);
+    // An AVX family still being filled in must not cost the SSE2 speed:
+    // fall back to the rule without AVX, not straight to the reference.
+    if (!KernelFamilyComplete(*choice.squaring) || !KernelFamilyComplete(*choice.products))
+        choice = ChosenKernelFamilies(profile, noSse2, true);
+    squaringKernels = &CompleteOrReference(*choice.squaring);
+    productKernels = &CompleteOrReference(*choice.products);
 }
 
 bool KernelFamilyRuns(const KernelFamily& family, const ProcessorProfile& profile) {

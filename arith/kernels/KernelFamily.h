@@ -62,8 +62,8 @@ struct KernelFamily {
     void (*weightRow)(Complex* row, const double* digits, uint32_t g, Complex rowStart,
                       const Complex* columnWeights);
     // Read-out: (low[c], high[c]) := row[c] * weight rounded to integers,
-    // c < g; returns the largest rounding distance of the row (NaN when an
-    // element is not a number).
+    // c < g; returns the largest rounding distance of the row, or NaN when
+    // an element is not a number or rounds to 2^62 or more in magnitude.
     double (*roundRow)(const Complex* row, uint32_t g, Complex rowStart, const Complex* columnWeights,
                        double* low, double* high);
 };
@@ -80,12 +80,22 @@ const KernelFamily& Avx512Kernels();       // AVX-512F, packed quadruples of com
 // Whether a processor with this profile can run the family.
 bool KernelFamilyRuns(const KernelFamily& family, const ProcessorProfile& profile);
 
-// The one dispatch point. Squarings use the family chosen from the profile
-// and the NoSSE2 setting (AMD family 6 or more: AMD; else SSE level 2 and
-// NoSSE2 off: SSE2; else x87, with prefetch when the SSE level is not 0);
-// products always use the x87 family. Set once at start-up (and by tests
+// The one dispatch point. With SSE level 2 and neither NoSSE2 nor NoAVX set,
+// the widest AVX family the profile's AVX level allows (2: avx512, 1: avx2)
+// runs squarings and products. Otherwise squarings use AMD for AMD family 6
+// or more, else SSE2 at SSE level 2 with NoSSE2 off, else x87 (with prefetch
+// when the SSE level is not 0), and products the x87 form. A chosen AVX
+// family with an empty slot gives way to the rule without AVX; any other
+// incomplete table to the x87 family. Set once at start-up (and by tests
 // that run every family); before that, the x87 family.
-void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2);
+struct KernelChoice {
+    const KernelFamily* squaring;
+    const KernelFamily* products;
+};
+// The rule alone, before any incomplete table is replaced.
+KernelChoice ChosenKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noAvx);
+bool KernelFamilyComplete(const KernelFamily& family);
+void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noAvx = false);
 void ForceSquaringKernels(const KernelFamily& family);
 const KernelFamily& SquaringKernels();
 const KernelFamily& ProductKernels();

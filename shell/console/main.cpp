@@ -50,6 +50,7 @@ void PrintUsage(std::FILE* out) {
 struct Session {
     fs::path folder;
     std::unique_ptr<InstanceLock> lock;
+    bool noSse2 = false, noAvx = false;   // the settings the kernel choice was made with
 };
 
 bool StartSession(const fs::path& requested, Session& session) {
@@ -71,9 +72,12 @@ bool StartSession(const fs::path& requested, Session& session) {
     fs::path folder = session.folder;
     SetCurrentProcessorProfile(LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k,
                                                     [&] { DeleteCheckpointFiles(folder); }));
-    const bool noSse2 = ReadSettings(ini).NoSSE2 != 0;
-    ChooseKernelFamilies(CurrentProcessorProfile(), noSse2);
-    GfnSelectCarryVariant(GfnCarryVariantFor(CurrentProcessorProfile().sseLevel, noSse2));
+    const Settings settings = ReadSettings(ini);
+    session.noSse2 = settings.NoSSE2 != 0;
+    session.noAvx = settings.NoAVX != 0;
+    const ProcessorProfile& profile = CurrentProcessorProfile();
+    ChooseKernelFamilies(profile, session.noSse2, session.noAvx);
+    GfnSelectCarryVariant(GfnCarryVariantFor(profile.sseLevel, session.noSse2, profile.avxLevel, session.noAvx));
     return true;
 }
 
@@ -85,34 +89,54 @@ const char* VendorName(int32_t vendor) {
     }
 }
 
-void PrintProfile(const ProcessorProfile& p, const fs::path& iniPath) {
+const char* AvxName(int32_t avxLevel) {
+    switch (avxLevel) {
+    case 0: return "none";
+    case 1: return "AVX2+FMA";
+    default: return "AVX-512F";
+    }
+}
+
+const char* CarryName(GfnCarryVariant carry) {
+    switch (carry) {
+    case GfnCarryVariant::kAvx512: return "avx512";
+    case GfnCarryVariant::kAvx2: return "avx2";
+    case GfnCarryVariant::kSse2: return "sse2";
+    case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
+    default: return "x87";
+    }
+}
+
+void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::path& iniPath) {
     const ProcessorProbe& raw = p.probe;
     std::printf("Processor profile (settings: %s)\n", iniPath.c_str());
     std::printf("  vendor string     \"%s\"\n", raw.vendor);
     std::printf("  vendor            %d (%s)\n", p.vendor, VendorName(p.vendor));
     std::printf("  family            %d (signature 0x%08x)\n", p.family, raw.signature);
-    std::printf("  SSE level         %d\n", p.sseLevel);
+    std::printf("  SSE level         %d%s\n", p.sseLevel, session.noSse2 ? " (NoSSE2 set)" : "");
+    std::printf("  avx               %s (level %d)%s\n", AvxName(p.avxLevel), p.avxLevel,
+                session.noAvx ? " (NoAVX set)" : "");
     std::printf("  gap               %d\n", p.gap);
     std::printf("  lat64k            %d\n", p.lat64k);
     std::printf("  L1 / L2 / L3      %u / %u / %u bytes\n", p.L1, p.L2, p.L3);
     std::printf("  features          0x%08x (leaf 1 EDX)\n", raw.features);
+    std::printf("  features ECX      0x%08x (leaf 1 ECX)\n", raw.featuresEcx);
     std::printf("  ext. features     0x%08x (leaf 0x80000001 EDX)\n", raw.extFeatures);
+    std::printf("  leaf 7 EBX        0x%08x\n", raw.leaf7Ebx);
+    std::printf("  XCR0              0x%016llx\n", static_cast<unsigned long long>(raw.xcr0));
     std::printf("  descriptors      ");
     for (uint8_t d : raw.descriptors) std::printf(" %02x", d);
     std::printf(" (leaf 2 EAX EDX EBX ECX)\n");
     std::printf("  x87 control word  0x%04x\n", X87ControlWord());
     std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
                 ProductKernels().name);
-    const GfnCarryVariant carry = GfnSelectedCarryVariant();
-    std::printf("  GFN carry pass    %s\n", carry == GfnCarryVariant::kSse2          ? "sse2"
-                                         : carry == GfnCarryVariant::kX87Prefetch ? "x87-prefetch"
-                                                                                  : "x87");
+    std::printf("  GFN carry pass    %s\n", CarryName(GfnSelectedCarryVariant()));
 }
 
 int RunProfile(const fs::path& folder) {
     Session session;
     if (!StartSession(folder, session)) return kExitFolderUnusable;
-    PrintProfile(CurrentProcessorProfile(), IniFile(session.folder).path());
+    PrintProfile(CurrentProcessorProfile(), session, IniFile(session.folder).path());
     return kExitDone;
 }
 
