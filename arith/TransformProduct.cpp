@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "arith/ProcessorProfile.h"
 #include "arith/TransformBuffer.h"
 #include "arith/TransformWeights.h"
@@ -269,32 +271,50 @@ inline RoundedRows RoundRowFast(const KernelFamily& family, const Complex* array
     return {scratch, scratch + g, err};
 }
 
+// Binary: one row of one chain in four independent quarters, each adding
+// its coefficients 16 bits apart (an addition and a shift per digit on its
+// dependent path, so four quarters keep the processor busy); each quarter's
+// carry then enters the next quarter's first word and is walked up as far
+// as it goes. Returns the carry out of the row, in units of its last digit.
+int64_t CarryRowBinary(const double* k, uint32_t* out, uint32_t g, int64_t carryIn) {
+    const uint32_t q = g / 4;  // coefficients per quarter, even
+    int64_t c0 = carryIn, c1 = 0, c2 = 0, c3 = 0;
+    auto word = [](int64_t& carry, const double* pair) {
+        carry += int64_t(pair[0]);
+        uint32_t w = uint32_t(carry) & 0xffffu;
+        carry >>= 16;  // arithmetic: a negative sum borrows
+        carry += int64_t(pair[1]);
+        w |= uint32_t(carry) << 16;
+        carry >>= 16;
+        return w;
+    };
+    for (uint32_t i = 0; i < q; i += 2) {
+        out[i / 2] = word(c0, k + i);
+        out[(q + i) / 2] = word(c1, k + q + i);
+        out[(2 * q + i) / 2] = word(c2, k + 2 * q + i);
+        out[(3 * q + i) / 2] = word(c3, k + 3 * q + i);
+    }
+    auto walk = [out, g](uint32_t j, int64_t carry) {
+        for (; carry != 0 && j < g / 2; ++j) {
+            const int64_t t = int64_t(out[j]) + carry;
+            out[j] = uint32_t(t);
+            carry = t >> 32;
+        }
+        return carry;
+    };
+    return c3 + walk(q / 2, c0) + walk(q, c1) + walk(3 * q / 2, c2);
+}
+
 double ReadOutBinaryFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out) {
     const uint32_t g = plan.rowLength, half = plan.length / 2;
     double* scratch = &FastScratch(1, g)->re;
-    uint32_t* lowOut = out;
-    uint32_t* highOut = out + half;
     int64_t low = 0, high = 0;
     double maxErr = 0;
     for (uint32_t r = 0; r < plan.rows; ++r) {
         const RoundedRows k = RoundRowFast(family, array, plan, r, scratch);
         maxErr = std::max(maxErr, k.err);
-        for (uint32_t c = 0; c < g; c += 2) {
-            low += int64_t(k.low[c]);
-            uint32_t lowWord = uint32_t(low) & 0xffffu;
-            low >>= 16;
-            low += int64_t(k.low[c + 1]);
-            lowWord |= uint32_t(low) << 16;
-            low >>= 16;
-            high += int64_t(k.high[c]);
-            uint32_t highWord = uint32_t(high) & 0xffffu;
-            high >>= 16;
-            high += int64_t(k.high[c + 1]);
-            highWord |= uint32_t(high) << 16;
-            high >>= 16;
-            *lowOut++ = lowWord;
-            *highOut++ = highWord;
-        }
+        low = CarryRowBinary(k.low, out + size_t(r) * (g / 2), g, low);
+        high = CarryRowBinary(k.high, out + half + size_t(r) * (g / 2), g, high);
     }
     int64_t carry = low;
     for (uint32_t i = half; i < plan.length && carry != 0; ++i) {
@@ -305,33 +325,62 @@ double ReadOutBinaryFast(const KernelFamily& family, const Complex* array, const
     return maxErr;
 }
 
+// Radix: u = q B + digit with q rounded from u / B, digit in [0, B).
+struct RadixSplit {
+    int64_t radix;
+    double inverse;
+    uint32_t operator()(int64_t& carry, int64_t coefficient) const {
+        const int64_t u = coefficient + carry;
+        // Rounds to nearest (the default mode); |u / B| < 2^62 always.
+        const int64_t q = _mm_cvtsd_si64(_mm_set_sd(double(u) * inverse));
+        const int64_t digit = u - q * radix;
+        const int64_t negative = digit >> 63;  // 0 or -1
+        carry = q + negative;
+        return uint32_t(digit + (radix & negative));
+    }
+};
+
+// Adds `carry` at out[j] and walks it up while it lasts, never to `end`;
+// returns what is left there.
+int64_t WalkCarry(uint32_t* out, uint32_t j, uint32_t end, int64_t carry, const RadixSplit& split) {
+    for (; carry != 0 && j < end; ++j) out[j] = split(carry, int64_t(out[j]));
+    return carry;
+}
+
+// One row of one chain in four independent quarters (the division by the
+// radix makes a single chain slow); each quarter's carry then enters the
+// next quarter and is walked up as far as it goes, which is a digit or
+// three. Returns the carry out of the row.
+int64_t CarryRowRadix(const double* k, uint32_t* out, uint32_t g, int64_t carryIn, const RadixSplit& split) {
+    const uint32_t q = g / 4;
+    int64_t c0 = carryIn, c1 = 0, c2 = 0, c3 = 0;
+    for (uint32_t i = 0; i < q; ++i) {
+        out[i] = split(c0, int64_t(k[i]));
+        out[q + i] = split(c1, int64_t(k[q + i]));
+        out[2 * q + i] = split(c2, int64_t(k[2 * q + i]));
+        out[3 * q + i] = split(c3, int64_t(k[3 * q + i]));
+    }
+    int64_t left = WalkCarry(out, q, g, c0, split);
+    left += WalkCarry(out, 2 * q, g, c1, split);
+    left += WalkCarry(out, 3 * q, g, c2, split);
+    return c3 + left;
+}
+
 double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out,
                         uint32_t radix) {
-    const double inverseRadix = TransformWeights::InverseRadix();
-    const int64_t b = radix;
+    const RadixSplit split{int64_t(radix), TransformWeights::InverseRadix()};
     const uint32_t g = plan.rowLength;
     double* scratch = &FastScratch(1, g)->re;
-    uint32_t* lowOut = out;
-    uint32_t* highOut = out + plan.length;
     int64_t low = 0, high = 0;
     double maxErr = 0;
-    auto split = [&](int64_t& carry, int64_t coefficient) {
-        int64_t u = coefficient + carry;
-        int64_t q = std::llrint(double(u) * inverseRadix);
-        int64_t digit = u - q * b;
-        int64_t negative = digit >> 63;
-        carry = q + negative;
-        return uint32_t(digit + (b & negative));
-    };
     for (uint32_t r = 0; r < plan.rows; ++r) {
         const RoundedRows k = RoundRowFast(family, array, plan, r, scratch);
         maxErr = std::max(maxErr, k.err);
-        for (uint32_t c = 0; c < g; ++c) {
-            *lowOut++ = split(low, int64_t(k.low[c]));
-            *highOut++ = split(high, int64_t(k.high[c]));
-        }
+        low = CarryRowRadix(k.low, out + size_t(r) * g, g, low, split);
+        high = CarryRowRadix(k.high, out + plan.length + size_t(r) * g, g, high, split);
     }
     int64_t carry = low;
+    const int64_t b = radix;
     for (uint32_t i = plan.length; i < 2 * plan.length && carry != 0; ++i) {
         int64_t t = int64_t(out[i]) + carry;
         int64_t q = t / b;

@@ -32,13 +32,33 @@ void CheckRadixProducts(std::mt19937_64& rng, uint32_t radix, uint32_t n, const 
     Mpz mx = testing::ToMpz(x), my = testing::ToMpz(y), want;
     double err = -1;
     RadixInt sq(x);
-    TransformSquare(sq, s, &err);
+    try {
+        TransformSquare(sq, s, &err);
+    } catch (const ArithmeticFault&) {
+        // Digits near 2^20 at L = 4096 leave little room: an operand at the
+        // edge of the digit range (all digits B/2, say) can fail the SSE2
+        // checksum or reach the fast families' 0.45 limit. A fault is right
+        // only there, where the reference family measures a large error too.
+        double reference = 0;
+        RadixInt again(x);
+        TransformSquare(again, Settings(X87Kernels(), s.lat64k, s.gap), &reference);
+        EXPECT_GT(reference, 0.25) << "a fault on an operand far from the edge";
+        return;
+    }
     mpz_mul(want, mx, mx);
     EXPECT_TRUE(testing::SameValue(sq, want));
     EXPECT_GE(err, 0.0);
     EXPECT_LT(err, 0.5);
     RadixInt p(x);
-    TransformMultiply(p, y, s, &err);
+    try {
+        TransformMultiply(p, y, s, &err);
+    } catch (const ArithmeticFault&) {
+        double reference = 0;
+        RadixInt again(x);
+        TransformMultiply(again, y, Settings(X87Kernels(), s.lat64k, s.gap), &reference);
+        EXPECT_GT(reference, 0.25) << "a fault on an operand far from the edge";
+        return;
+    }
     mpz_mul(want, mx, my);
     EXPECT_TRUE(testing::SameValue(p, want));
     EXPECT_LT(err, 0.5);
@@ -48,7 +68,7 @@ TEST(RadixTransform, EveryRadixAtEveryLengthBoundary) {
     const uint64_t seed = testing::TestSeed();
     std::mt19937_64 rng(seed);
     for (uint32_t b : kBases) {
-        const KernelFamily* f = AllFamilies()[b % 4];
+        const KernelFamily* f = AllFamilies()[b % AllFamilies().size()];
         for (uint32_t p = 16; p <= (1u << 12); p *= 2)
             for (uint32_t n : {p, p + 1}) CheckRadixProducts(rng, RadixOf(b), n, Settings(*f, 5, 1), seed);
         // Two-pass at L = 2^12 and 2^13.
@@ -82,6 +102,30 @@ TEST(RadixTransform, FamiliesOnWorstCaseDigits) {
                 mpz_mul(want, mx, mx);
                 EXPECT_TRUE(testing::SameValue(x, want));
                 EXPECT_LT(err, edge ? 0.45 : 0.5);
+            }
+        }
+    }
+}
+
+// Digits all B - 1 square to long runs of B - 1 and 0: the fast read-out's
+// carries must cross its row quarters and rows, walked as far as they go.
+TEST(RadixTransform, LongCarryRunsOnEveryFamily) {
+    for (const KernelFamily* f : AllFamilies()) {
+        for (uint32_t b : {3u, 10u, 1023u, 999999u}) {
+            const uint32_t radix = RadixOf(b);
+            for (uint32_t n : {17u, 1000u, 4096u, 5000u}) {
+                TransformSettings s = Settings(*f, 6, 1);
+                SCOPED_TRACE("b=" + std::to_string(b) + " digits=" + std::to_string(n) + " " + Describe(s));
+                RadixInt x = testing::MakeRadixInt(radix, n, false, [&](uint32_t) { return radix - 1; });
+                RadixInt y = testing::MakeRadixInt(radix, n, true, [&](uint32_t i) { return i < n / 2 ? radix - 1 : 0; });
+                Mpz mx = testing::ToMpz(x), my = testing::ToMpz(y), want;
+                RadixInt square(x), product(x);
+                TransformSquare(square, s);
+                mpz_mul(want, mx, mx);
+                EXPECT_TRUE(testing::SameValue(square, want));
+                TransformMultiply(product, y, s);
+                mpz_mul(want, mx, my);
+                EXPECT_TRUE(testing::SameValue(product, want));
             }
         }
     }
