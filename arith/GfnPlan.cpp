@@ -6,12 +6,18 @@
 //
 // generated row by row: b row starts (cos, sin) of -pi r/(2b) and the step
 // rotation (cot theta, sin theta), theta = -pi/(2L), in 80-bit precision.
+// The lane passes read double tables instead (GfnLanes.h): the weight of
+// element j is laneRows[j / G] times laneColumns[j % G], both entries from
+// the exact angle, so one complex product with FMA is within a few ulps and
+// no recurrence runs.
 // Unlike the exact products' weights there is no scale factor: the carry
 // pass removes the kernels' factor L explicitly.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "arith/ArithmeticFault.h"
+#include "arith/GfnLanes.h"
 #include "arith/GfnState.h"
 #include "arith/ProcessorProfile.h"
 #include "arith/TransformBuffer.h"
@@ -102,6 +108,22 @@ void GfnPlan(uint32_t m, uint32_t radix) {
     for (uint32_t r = 0; r < b; ++r) {
         const long double psi = -pi * r / (2.0L * b);
         st.rowStarts[r] = {std::cos(psi), std::sin(psi)};
+    }
+    // Lane rows inside the buffer's rows and short enough that every
+    // segment of the widest split is whole lane rows.
+    const uint32_t G = std::min(st.passRowLength(), st.length / kGfnMaxSegments);
+    st.laneRowLength = G;
+    st.laneRows.resize(2 * size_t(st.length / G));
+    for (uint32_t v = 0; v < st.length / G; ++v) {
+        const long double psi = -pi * (static_cast<long double>(v) * G) / (2.0L * st.length);
+        st.laneRows[2 * v] = double(std::cos(psi));
+        st.laneRows[2 * v + 1] = double(std::sin(psi));
+    }
+    st.laneColumns.resize(2 * size_t(G));
+    for (uint32_t c = 0; c < G; ++c) {
+        const long double psi = -pi * c / (2.0L * st.length);
+        st.laneColumns[2 * c] = double(std::cos(psi));
+        st.laneColumns[2 * c + 1] = double(std::sin(psi));
     }
     st.carryR = st.carryI = 0;
     st.maxError = 0;

@@ -21,6 +21,10 @@ struct GfnState {
     double radix = 0, inverseRadix = 0;
     long double stepCot = 0, stepSin = 0;        // theta = -pi/(2L)
     std::vector<ExtendedComplex> rowStarts;      // (cos, sin) of -pi r/(2b)
+    // The lane passes' double weights (GfnLanes.h): lane rows of G elements,
+    // (cos, sin) of -pi v G/(2L) for lane row v and of -pi c/(2L) for column c.
+    uint32_t laneRowLength = 0;
+    std::vector<double> laneRows, laneColumns;
     long double carryR = 0, carryI = 0;          // chains of the current pass
     float maxError = 0;
 
@@ -43,5 +47,9 @@ GfnState& Gfn();
 void GfnCarryPassX87(long double h, bool fromSquare);
 void GfnCarryPassX87Prefetch(long double h, bool fromSquare);
 void GfnCarryPassSse2(long double h, bool fromSquare);
+// The lane passes (GfnCarryLanes.cpp): only on processors with AVX2 and FMA,
+// or AVX-512F.
+void GfnCarryPassAvx2(long double h, bool fromSquare);
+void GfnCarryPassAvx512(long double h, bool fromSquare);
 
 }  // namespace numen

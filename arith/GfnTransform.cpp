@@ -104,9 +104,9 @@ void RunPass(long double h, bool fromSquare) {
     switch (gVariant) {
         case GfnCarryVariant::kX87: GfnCarryPassX87(h, fromSquare); break;
         case GfnCarryVariant::kX87Prefetch: GfnCarryPassX87Prefetch(h, fromSquare); break;
-        case GfnCarryVariant::kSse2:
-        case GfnCarryVariant::kAvx2:
-        case GfnCarryVariant::kAvx512: GfnCarryPassSse2(h, fromSquare); break;
+        case GfnCarryVariant::kSse2: GfnCarryPassSse2(h, fromSquare); break;
+        case GfnCarryVariant::kAvx2: GfnCarryPassAvx2(h, fromSquare); break;
+        case GfnCarryVariant::kAvx512: GfnCarryPassAvx512(h, fromSquare); break;
     }
     CheckError(Gfn());
     WrapCarries(Gfn());

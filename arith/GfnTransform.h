@@ -20,6 +20,9 @@
 //
 // Weights are produced row by row from b row starts and the rotation by
 // theta = -pi/(2L), all in 80-bit precision; nothing is stored per element.
+// The AVX2 and AVX-512 carry passes multiply two double tables instead (a
+// lane-row start and a column weight, GfnLanes.h) and run several carry
+// chains side by side.
 //
 // The transform has no checksum: the largest rounding distance of the carry
 // passes is the only guard. It is kept since GfnSetValue (or a checkpoint
@@ -60,8 +63,9 @@ struct GfnShape {
 //                else 1024; b = L/g.
 GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k);
 
-// Carry pass variants; all compute the same digits (the SSE2 one rounds in
-// double precision, which the 0.45 guard leaves ample room for).
+// Carry pass variants; all compute the same value with balanced digits (the
+// SSE2 and AVX ones round in double precision, which the 0.45 guard leaves
+// room for).
 enum class GfnCarryVariant { kX87, kX87Prefetch, kSse2, kAvx2, kAvx512 };
 // SSE level 0: x87; 1, or 2 with NoSSE2: x87 with prefetch; 2: SSE2.
 GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2);
@@ -98,7 +102,8 @@ void GfnSquare();
 // Raises ArithmeticFault when the largest error reaches kGfnErrorLimit.
 // The multiplier scales the square's round-off by a: at the limit radix
 // GfnCarry(3) measures about 0.3 with the x87 pass and can reach the limit
-// with the SSE2 pass, where GfnCarryThenMultiply stays near 0.13.
+// with the double-precision passes, where GfnCarryThenMultiply stays near
+// 0.13 (0.16 with the AVX passes).
 void GfnCarry(uint32_t a);
 // GfnCarry(1), then GfnMultiplySmall(a) when a != 1.
 void GfnCarryThenMultiply(uint32_t a);

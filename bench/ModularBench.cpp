@@ -5,6 +5,17 @@
 //   barrett10  k*10^n + 1, BigInt:   square, then reduceGeneral (two more
 //              transform products of about the size of N)
 // Both timings include copying the residue back in before each step.
+// Then the generalized-Fermat transform at m = 2^16 and 2^20 digits and the
+// planner's largest radix, per carry variant this processor runs, with its
+// kernel family forced (x87 variants: x87 families, sse2: sse2, avx2 and
+// avx512: their own):
+//   gfn-step-<variant>-<m>   GfnSquare + GfnCarry(1), beside FFTW's complex
+//                            forward + backward pair of length m/2
+//   gfn-carry-<variant>-<m>  the carry pass alone (GfnMultiplySmall(1): the
+//                            same pass as GfnCarry without the square's
+//                            division, so the digits keep their size)
+#include <fftw3.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -39,7 +50,75 @@ void LoadProfileForModular() {
     ProcessorProfile profile = LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k, [] {});
     SetCurrentProcessorProfile(profile);
     ChooseKernelFamilies(CurrentProcessorProfile(), false);
-    GfnSelectCarryVariant(GfnCarryVariantFor(CurrentProcessorProfile().sseLevel, false));
+    const ProcessorProfile& p = CurrentProcessorProfile();
+    GfnSelectCarryVariant(GfnCarryVariantFor(p.sseLevel, false, p.avxLevel, false));
+}
+
+// FFTW complex forward + backward pair of length L, in place, planned once;
+// measured planning up to 2^19 points (a few seconds there, and a quarter
+// faster than an estimated plan).
+double FftwPairMicroseconds(uint32_t length) {
+    fftw_complex* data = fftw_alloc_complex(length);
+    const unsigned flags = length <= (1u << 19) ? FFTW_MEASURE : FFTW_ESTIMATE;
+    fftw_plan forward = fftw_plan_dft_1d(int(length), data, data, FFTW_FORWARD, flags);
+    fftw_plan backward = fftw_plan_dft_1d(int(length), data, data, FFTW_BACKWARD, flags);
+    std::mt19937_64 rng(length);
+    for (uint32_t i = 0; i < length; ++i) {
+        data[i][0] = double(int32_t(rng() % 65536) - 32768);
+        data[i][1] = double(int32_t(rng() % 65536) - 32768);
+    }
+    const double scale = 1.0 / length;
+    const double us = MinimumMicroseconds([&] {
+        fftw_execute(forward);
+        fftw_execute(backward);
+        data[0][0] *= scale;  // keeps the values bounded across repeats
+        data[0][1] *= scale;
+    });
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(backward);
+    fftw_free(data);
+    return us;
+}
+
+struct CarryCase {
+    GfnCarryVariant variant;
+    const char* name;
+    const KernelFamily& family;
+    int32_t avxLevel;  // needed by the variant
+};
+
+// gfn-step and gfn-carry rows for m digits (see the head of the file).
+void GfnVariantRows(uint32_t m, std::mt19937_64& rng) {
+    const uint32_t radix = LargestGeneralizedFermatBase(m);
+    const double fftw = FftwPairMicroseconds(m / 2);
+    const CarryCase cases[] = {
+        {GfnCarryVariant::kX87, "x87", X87Kernels(), 0},
+        {GfnCarryVariant::kX87Prefetch, "x87-prefetch", X87PrefetchKernels(), 0},
+        {GfnCarryVariant::kSse2, "sse2", Sse2Kernels(), 0},
+        {GfnCarryVariant::kAvx2, "avx2", Avx2Kernels(), 1},
+        {GfnCarryVariant::kAvx512, "avx512", Avx512Kernels(), 2},
+    };
+    const KernelFamily& chosenFamily = SquaringKernels();
+    const GfnCarryVariant chosenVariant = GfnSelectedCarryVariant();
+    std::vector<int32_t> digits(m);
+    for (const CarryCase& c : cases) {
+        if (c.avxLevel > CurrentProcessorProfile().avxLevel) continue;
+        ForceSquaringKernels(c.family);
+        GfnSelectCarryVariant(c.variant);
+        GfnPlan(m, radix);
+        for (int32_t& d : digits) d = int32_t(rng() % radix) - int32_t(radix / 2);
+        GfnSetDigits(digits.data());
+        const double step = MinimumMicroseconds([] {
+            GfnSquare();
+            GfnCarry(1);
+        });
+        const double carry = MinimumMicroseconds([] { GfnMultiplySmall(1); });
+        const std::string size = std::to_string(m);
+        PrintRow(std::string("gfn-step-") + c.name + "-" + size, step, "fftw", fftw);
+        PrintRow(std::string("gfn-carry-") + c.name + "-" + size, carry);
+    }
+    ForceSquaringKernels(chosenFamily);
+    GfnSelectCarryVariant(chosenVariant);
 }
 
 // One generalized-Fermat step (GfnSquare + GfnCarry) modulo B^m + 1 at the
@@ -118,6 +197,9 @@ void RunModularBench() {
     }
     // m digits of about 20 bits: about 2^17, 2^20 and 2^22 bits.
     for (uint32_t m : {1u << 13, 1u << 16, 1u << 18}) GfnRow(m, rng);
+    std::printf("# generalized-Fermat step and carry pass per carry variant; ref=fftw: complex forward+backward of "
+                "length m/2\n");
+    for (uint32_t m : {1u << 16, 1u << 20}) GfnVariantRows(m, rng);
 }
 
 }  // namespace numen::bench

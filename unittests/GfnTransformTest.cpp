@@ -4,15 +4,18 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "arith/ArithmeticFault.h"
 #include "arith/GfnCheckpoint.h"
+#include "arith/GfnLanes.h"
 #include "arith/GfnState.h"
 #include "arith/GfnTransform.h"
 #include "arith/ProcessorProfile.h"
@@ -73,16 +76,22 @@ TEST_F(GfnTransformTest, TwoToThe64IsMinusOne) {
 
 // a^e modulo B^m + 1 for m = 64 .. 2^16 at the planner's limit radix, in
 // one-pass and two-pass shapes (the profile makes m >= 4096 two-pass), with
-// carry multipliers 1 and a from the exponent's bits.
+// carry multipliers 1 and a from the exponent's bits; the x87 pass and the
+// lane passes this processor runs.
 TEST_F(GfnTransformTest, PoweringMatchesGmpUpTo2To16) {
-    for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 8, 4)}) {
-        Use(profile);
-        for (uint32_t m = 64; m <= (1u << 16); m *= 2) {
-            const uint32_t B = LargestGeneralizedFermatBase(m);
-            const uint64_t e = m <= 4096 ? 0x1d3a7u : 0x2b5u;
-            float err = 0;
-            ExpectPowerMatches(m, B, 3, e, false, &err);
-            EXPECT_LT(err, 0.4f) << "m " << m;
+    std::vector<GfnCarryVariant> variants{GfnCarryVariant::kX87};
+    for (GfnCarryVariant v : RunnableAvxCarryVariants()) variants.push_back(v);
+    for (GfnCarryVariant variant : variants) {
+        GfnSelectCarryVariant(variant);
+        for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 8, 4)}) {
+            Use(profile);
+            for (uint32_t m = 64; m <= (1u << 16); m *= 2) {
+                const uint32_t B = LargestGeneralizedFermatBase(m);
+                const uint64_t e = m <= 4096 ? 0x1d3a7u : 0x2b5u;
+                float err = 0;
+                ExpectPowerMatches(m, B, 3, e, false, &err);
+                EXPECT_LT(err, 0.4f) << "m " << m << " variant " << VariantName(variant);
+            }
         }
     }
 }
@@ -92,7 +101,7 @@ TEST_F(GfnTransformTest, PoweringMatchesGmpUpTo2To16) {
 // the guard and the result is GMP's.
 TEST_F(GfnTransformTest, FullSizeSquaringsAtTheLimitRadixMatchGmp) {
     Use(Profile(0, 8, 1));
-    for (GfnCarryVariant variant : {GfnCarryVariant::kX87, GfnCarryVariant::kX87Prefetch, GfnCarryVariant::kSse2}) {
+    for (GfnCarryVariant variant : RunnableCarryVariants()) {
         GfnSelectCarryVariant(variant);
         for (uint32_t m = 64; m <= (1u << 16); m *= 4) {
             float err = 1;
@@ -105,30 +114,35 @@ TEST_F(GfnTransformTest, FullSizeSquaringsAtTheLimitRadixMatchGmp) {
 // GfnCarry(a) scales the transform's round-off by a; GfnCarryThenMultiply
 // multiplies balanced digits and does not. Over a long run at the limit
 // radix the latter stays far inside the guard in every variant, while the
-// double-precision pass with a = 3 reaches 0.45 -- and must then raise, not
+// double-precision passes with a = 3 reach 0.45 -- and must then raise, not
 // hand back a value.
 TEST_F(GfnTransformTest, LongRunsAtTheLimitRadix) {
     Use(Profile(1024 * 1024, 8, 1));
     const uint32_t m = 4096, B = LargestGeneralizedFermatBase(m);
-    for (GfnCarryVariant variant : {GfnCarryVariant::kX87, GfnCarryVariant::kX87Prefetch, GfnCarryVariant::kSse2}) {
+    for (GfnCarryVariant variant : RunnableCarryVariants()) {
         GfnSelectCarryVariant(variant);
         float err = 1;
         ExpectChainMatches(m, B, 100, 77, &err, true);
-        EXPECT_LT(err, 0.25f) << "variant " << int(variant);
+        EXPECT_LT(err, 0.25f) << "variant " << VariantName(variant);
     }
-    GfnSelectCarryVariant(GfnCarryVariant::kSse2);
-    GfnPlan(m, B);
-    GfnSetValue(3);
-    EXPECT_THROW(
-        for (int i = 0; i < 150; ++i) {
-            GfnSquare();
-            GfnCarry(3);
-        },
-        ArithmeticFault);
+    std::vector<GfnCarryVariant> doublePasses{GfnCarryVariant::kSse2};
+    for (GfnCarryVariant v : RunnableAvxCarryVariants()) doublePasses.push_back(v);
+    for (GfnCarryVariant variant : doublePasses) {
+        GfnSelectCarryVariant(variant);
+        GfnPlan(m, B);
+        GfnSetValue(3);
+        EXPECT_THROW(
+            for (int i = 0; i < 150; ++i) {
+                GfnSquare();
+                GfnCarry(3);
+            },
+            ArithmeticFault)
+            << VariantName(variant);
+    }
 }
 
 TEST_F(GfnTransformTest, EveryCarryVariantAndShapeGivesTheSamePower) {
-    for (GfnCarryVariant variant : {GfnCarryVariant::kX87, GfnCarryVariant::kX87Prefetch, GfnCarryVariant::kSse2}) {
+    for (GfnCarryVariant variant : RunnableCarryVariants()) {
         GfnSelectCarryVariant(variant);
         for (const ProcessorProfile& profile : {Profile(256 * 1024, 8, 1), Profile(0, 2, 4), Profile(0, 8, 1)}) {
             Use(profile);
@@ -185,7 +199,7 @@ TEST_F(GfnTransformTest, MultiplySmallMatchesGmp) {
 // through the whole real half and on into d_L. Every digit ends balanced
 // and the value is unchanged modulo N, in every carry variant.
 TEST_F(GfnTransformTest, WrappedCarryRunsThroughEveryDigit) {
-    for (GfnCarryVariant variant : {GfnCarryVariant::kX87, GfnCarryVariant::kX87Prefetch, GfnCarryVariant::kSse2}) {
+    for (GfnCarryVariant variant : RunnableCarryVariants()) {
         GfnSelectCarryVariant(variant);
         for (const ProcessorProfile& profile : {Profile(0, 8, 1), Profile(0, 8, 3)}) {
             Use(profile);
@@ -206,6 +220,133 @@ TEST_F(GfnTransformTest, WrappedCarryRunsThroughEveryDigit) {
                 EXPECT_EQ(out[m / 2 - 1], B / 2 - 1);
                 EXPECT_EQ(out[m / 2], B / 2 - 1);
             }
+        }
+    }
+}
+
+// The lane passes' weights: rowWeights[j / G] * columnWeights[j % G] must be
+// e^{-i pi j/(2L)} to within a few ulps for every element, in one-pass and
+// two-pass shapes, with lane rows as long as the buffer's rows or shorter.
+TEST_F(GfnTransformTest, LaneWeightTablesGiveEveryWeightToAFewUlps) {
+    const long double pi = 3.14159265358979323846264338327950288L;
+    for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 8, 3)}) {
+        Use(profile);
+        for (uint32_t m : {64u, 4096u, 16384u, 1u << 17}) {
+            GfnPlan(m, 1000);
+            const GfnState& st = Gfn();
+            const uint32_t L = st.length, G = st.laneRowLength;
+            ASSERT_EQ(L % (G * kGfnMaxSegments), 0u) << "m " << m;
+            ASSERT_EQ(st.passRowLength() % G, 0u) << "a lane row crosses a buffer row, m " << m;
+            ASSERT_EQ(st.laneRows.size(), 2 * size_t(L / G));
+            long double worst = 0;
+            for (uint32_t j = 0; j < L; ++j) {
+                const double rc = st.laneRows[2 * (j / G)], rs = st.laneRows[2 * (j / G) + 1];
+                const double cc = st.laneColumns[2 * (j % G)], cs = st.laneColumns[2 * (j % G) + 1];
+                // As the vector code forms it: one product, one fused operation.
+                const double c = std::fma(rc, cc, -(rs * cs)), s = std::fma(rs, cc, rc * cs);
+                const long double psi = -pi * j / (2.0L * L);
+                worst = std::max({worst, std::fabs(c - std::cos(psi)), std::fabs(s - std::sin(psi))});
+            }
+            EXPECT_LT(worst, 4 * 0x1p-53L) << "m " << m;
+        }
+    }
+}
+
+// Carries that leave one segment of a lane pass run on through the next
+// ones: with an odd radix the digits +-(B-1)/2 sit at the edge of the
+// balanced range and pass a carry of one on (turning into the opposite
+// edge). A carry starts near element 0 in both chains and runs through every
+// later segment -- out of the top and round the wrap -- or stops at a zero
+// digit in the middle. Same digits in every variant and shape: one-pass, two
+// rows per segment, and lane rows shorter than the buffer's rows (b = 4).
+TEST_F(GfnTransformTest, CarriesRunAcrossSegmentBoundaries) {
+    const int32_t B = 999, h = (B - 1) / 2;
+    struct Case {
+        ProcessorProfile profile;
+        uint32_t m;
+    };
+    const Case cases[] = {{Profile(0, 8, 1), 64},  {Profile(1024 * 1024, 8, 1), 8192}, {Profile(0, 8, 1), 4096},
+                          {Profile(0, 8, 3), 16384}, {Profile(1024 * 1024, 8, 3), 16384}};
+    for (GfnCarryVariant variant : RunnableCarryVariants()) {
+        GfnSelectCarryVariant(variant);
+        for (const Case& c : cases) {
+            Use(c.profile);
+            const uint32_t m = c.m, L = m / 2;
+            for (uint32_t stop : {L, L / 2 + 3}) {
+                Digits in(m);
+                for (uint32_t j = 0; j < L; ++j) {
+                    in[j] = h;
+                    in[L + j] = -h;
+                }
+                in[1] = B;        // digit 0, carry +1 along the real chain
+                in[L] = 0;
+                in[L + 1] = -B;   // digit 0, carry -1 along the imaginary chain
+                if (stop < L) in[stop] = 0;
+                GfnPlan(m, B);
+                GfnSetDigits(in.data());
+                GfnMultiplySmall(1);
+                Digits out(m);
+                GfnReadDigits(out.data());
+                const std::string where = std::string(VariantName(variant)) + " m " + std::to_string(m) + " g " +
+                                          std::to_string(GfnCurrentShape().rowLength) + " stop " + std::to_string(stop);
+                EXPECT_TRUE(Congruent(ExactValue(out, B), ExactValue(in, B), Modulus(m, B))) << where;
+                // The imaginary carry leaves the top and enters d_0 negated:
+                // h + 1 passes one on into d_1.
+                EXPECT_EQ(out[0], -h) << where;
+                EXPECT_EQ(out[1], 1) << where;
+                for (uint32_t j = 2; j < L; ++j)
+                    ASSERT_EQ(out[j], j < stop ? -h : j == stop ? 1 : h) << where << " digit " << j;
+                EXPECT_EQ(out[L], stop == L ? 1 : 0) << where;  // the real carry out of the top
+                EXPECT_EQ(out[L + 1], 0) << where;
+                for (uint32_t j = L + 2; j < m; ++j) ASSERT_EQ(out[j], h) << where << " digit " << j;
+            }
+        }
+    }
+}
+
+// A NaN or an infinity anywhere -- first, middle or last segment of a lane
+// pass, real or imaginary component -- raises ArithmeticFault in every variant,
+// after a square or a small multiplication, instead of a value or an
+// endless carry walk.
+TEST_F(GfnTransformTest, CorruptedElementRaisesInEveryVariant) {
+    Use(Profile(0, 8, 1));
+    const double poisons[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
+    for (GfnCarryVariant variant : RunnableCarryVariants()) {
+        GfnSelectCarryVariant(variant);
+        for (uint32_t m : {256u, 4096u}) {
+            const uint32_t L = m / 2;
+            for (uint32_t j : {5u, L / 2 + 1, L - 1}) {
+                for (int component = 0; component < 2; ++component) {
+                    for (double poison : poisons) {
+                        for (bool afterSquare : {true, false}) {
+                            GfnPlan(m, 1000);
+                            GfnSetValue(3);
+                            if (afterSquare) GfnSquare();
+                            Complex* z = Gfn().element(j);
+                            (component == 0 ? z->re : z->im) = poison;
+                            if (afterSquare)
+                                EXPECT_THROW(GfnCarry(1), ArithmeticFault) << VariantName(variant) << " j " << j;
+                            else
+                                EXPECT_THROW(GfnMultiplySmall(5), ArithmeticFault) << VariantName(variant) << " j " << j;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// The round-off of three squarings from random full-size digits at the
+// limit radix, every m from 64 to 2^16, with the lane passes (the long tests
+// print the table up to 2^20): clearly inside the guard.
+TEST_F(GfnTransformTest, LanePassRoundOffAtTheLimitRadix) {
+    Use(Profile(0, 8, 1));
+    for (GfnCarryVariant variant : RunnableAvxCarryVariants()) {
+        GfnSelectCarryVariant(variant);
+        for (uint32_t m = 64; m <= (1u << 16); m *= 2) {
+            float err = 1;
+            ExpectChainMatches(m, LargestGeneralizedFermatBase(m), 2, TestSeed() + 3 * m, &err);
+            EXPECT_LT(err, 0.4f) << "m " << m << " " << VariantName(variant);
         }
     }
 }

@@ -28,13 +28,14 @@ namespace numen::testing {
 namespace {
 
 
+// NUMEN_GFN_MIN_LOG / NUMEN_GFN_MAX_LOG widen the range for a round-off table.
+uint32_t LogFrom(const char* name, uint32_t fallback) {
+    const char* v = std::getenv(name);
+    return v != nullptr ? uint32_t(std::atoi(v)) : fallback;
+}
+
 TEST_F(GfnTransformTest, LargeFullSizeSquaringsMatchGmp) {
-    // NUMEN_GFN_MIN_LOG / NUMEN_GFN_MAX_LOG widen the range for a round-off table.
-    auto logFrom = [](const char* name, uint32_t fallback) {
-        const char* v = std::getenv(name);
-        return v != nullptr ? uint32_t(std::atoi(v)) : fallback;
-    };
-    const uint32_t minLog = logFrom("NUMEN_GFN_MIN_LOG", 17), maxLog = logFrom("NUMEN_GFN_MAX_LOG", 20);
+    const uint32_t minLog = LogFrom("NUMEN_GFN_MIN_LOG", 17), maxLog = LogFrom("NUMEN_GFN_MAX_LOG", 20);
     for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 2, 4)}) {
         Use(profile);
         for (uint32_t m = 1u << minLog; m <= (1u << maxLog); m *= 2) {
@@ -44,6 +45,27 @@ TEST_F(GfnTransformTest, LargeFullSizeSquaringsMatchGmp) {
             EXPECT_LT(err, kGfnErrorLimit) << "m " << m;
             std::printf("m %u  B %u  shape g %u b %u  largest error %.4f\n", m, B, GfnCurrentShape().rowLength,
                         GfnCurrentShape().rows, double(err));
+        }
+    }
+}
+
+// The same table for the lane passes this processor runs (three squarings
+// from random digits, the largest rounding distance of the carries and the
+// read-out): clearly inside the guard.
+TEST_F(GfnTransformTest, LargeLanePassRoundOff) {
+    const uint32_t minLog = LogFrom("NUMEN_GFN_MIN_LOG", 17), maxLog = LogFrom("NUMEN_GFN_MAX_LOG", 20);
+    for (GfnCarryVariant variant : RunnableAvxCarryVariants()) {
+        GfnSelectCarryVariant(variant);
+        for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 2, 4)}) {
+            Use(profile);
+            for (uint32_t m = 1u << minLog; m <= (1u << maxLog); m *= 2) {
+                const uint32_t B = LargestGeneralizedFermatBase(m);
+                float err = 1;
+                ExpectChainMatches(m, B, 2, TestSeed() + 3 * m, &err);
+                EXPECT_LT(err, 0.4f) << "m " << m << " " << VariantName(variant);
+                std::printf("%s  m %u  B %u  shape g %u b %u  largest error %.4f\n", VariantName(variant), m, B,
+                            GfnCurrentShape().rowLength, GfnCurrentShape().rows, double(err));
+            }
         }
     }
 }

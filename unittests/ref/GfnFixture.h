@@ -88,6 +88,35 @@ std::vector<int32_t> RandomDigits(uint32_t m, uint32_t B, uint64_t seed) {
     return d;
 }
 
+// The carry variants this processor runs: the baseline ones always, an AVX
+// one only when the processor has its instructions.
+std::vector<GfnCarryVariant> RunnableCarryVariants() {
+    std::vector<GfnCarryVariant> variants{GfnCarryVariant::kX87, GfnCarryVariant::kX87Prefetch,
+                                          GfnCarryVariant::kSse2};
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) variants.push_back(GfnCarryVariant::kAvx2);
+    if (__builtin_cpu_supports("avx512f")) variants.push_back(GfnCarryVariant::kAvx512);
+    return variants;
+}
+
+// The AVX variants among them.
+std::vector<GfnCarryVariant> RunnableAvxCarryVariants() {
+    std::vector<GfnCarryVariant> variants;
+    for (GfnCarryVariant v : RunnableCarryVariants())
+        if (v == GfnCarryVariant::kAvx2 || v == GfnCarryVariant::kAvx512) variants.push_back(v);
+    return variants;
+}
+
+const char* VariantName(GfnCarryVariant v) {
+    switch (v) {
+        case GfnCarryVariant::kX87: return "x87";
+        case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
+        case GfnCarryVariant::kSse2: return "sse2";
+        case GfnCarryVariant::kAvx2: return "avx2";
+        case GfnCarryVariant::kAvx512: return "avx512";
+    }
+    return "?";
+}
+
 // Keeps the process-wide profile, kernel family and carry variant as the
 // test found them.
 class GfnTransformTest : public ::testing::Test {
@@ -131,7 +160,7 @@ protected:
         mpz_import(exponent, 1, 1, sizeof(e), 0, 0, &e);
         mpz_powm(want, base, exponent, n);
         EXPECT_TRUE(Congruent(got, want, n)) << "m " << m << " B " << B << " a " << a << " e " << e
-                                             << " variant " << int(GfnSelectedCarryVariant());
+                                             << " variant " << VariantName(GfnSelectedCarryVariant());
     }
 
     // From random full-size digits: `steps` squarings, the carry multiplying
@@ -156,7 +185,8 @@ protected:
         const float e = GfnUnload(d.data());
         if (err != nullptr) *err = e;
         mpz_mul(want, want, want);
-        EXPECT_TRUE(Congruent(ExactValue(d, B), want, n)) << "m " << m << " B " << B << " seed " << seed;
+        EXPECT_TRUE(Congruent(ExactValue(d, B), want, n))
+            << "m " << m << " B " << B << " seed " << seed << " variant " << VariantName(GfnSelectedCarryVariant());
     }
 
 private:
