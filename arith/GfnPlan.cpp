@@ -21,6 +21,7 @@
 #include "arith/GfnState.h"
 #include "arith/ProcessorProfile.h"
 #include "arith/TransformBuffer.h"
+#include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
 
 namespace numen {
@@ -46,8 +47,9 @@ constexpr int32_t kGfnFastCacheLatency = 6;
 
 GfnState& Gfn() { return gState; }
 
-GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k) {
+GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k, bool fastFamily) {
     const uint32_t L = length;
+    if (fastFamily && L <= kGfnOnePassFastFamily) return {};
     uint32_t g = 0, b = 0;
     if (l2Bytes >= kTunedL2) {
         if (L <= 4096) return {};
@@ -85,7 +87,7 @@ void GfnPlan(uint32_t m, uint32_t radix) {
     const ProcessorProfile& profile = CurrentProcessorProfile();
     GfnState& st = gState;
     st.length = m / 2;
-    const GfnShape shape = GfnChooseShape(st.length, profile.L2, profile.lat64k);
+    const GfnShape shape = GfnChooseShape(st.length, profile.L2, profile.lat64k, SquaringKernels().avxLevel > 0);
     st.rowLength = shape.rowLength;
     st.rows = shape.rows;
     st.gap = shape.onePass() ? 0 : uint32_t(profile.gap > 0 ? profile.gap : 0);

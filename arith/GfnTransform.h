@@ -61,7 +61,13 @@ struct GfnShape {
 //                l = log2 L, g = L/b.
 //   L2 < 256 KB, lat64k < 6: one-pass up to 2048; g = 256 up to L = 8192,
 //                else 1024; b = L/g.
-GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k);
+// With a fast kernel family (AVX2, AVX-512), whose row passes recurse by
+// quarters and stay in the first-level cache, one pass serves up to
+// L = 32768 (512 KB) and the rule above applies beyond: a step at
+// m = 2^16 is about 15 % faster one-pass than in 32 rows of 1024, while
+// longer rows (2048, 4096) at m = 2^20 are slower than 1024.
+inline constexpr uint32_t kGfnOnePassFastFamily = 32768;
+GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k, bool fastFamily = false);
 
 // Carry pass variants; all compute the same value with balanced digits (the
 // SSE2 and AVX ones round in double precision, which the 0.45 guard leaves
@@ -78,7 +84,9 @@ void GfnSelectCarryVariant(GfnCarryVariant variant);
 GfnCarryVariant GfnSelectedCarryVariant();
 
 // Starts a powering modulo B^m + 1: m a power of two from 64 to 2^23,
-// 2 <= B <= 2^31. Chooses the shape from CurrentProcessorProfile(), clears
+// 2 <= B <= 2^31. Chooses the shape from CurrentProcessorProfile() and the
+// squaring kernel family (a checkpoint written under another family's shape
+// is refused by its header, never misread), clears
 // the twiddle keys, marks the product weights stale, reserves the buffer
 // (ArithmeticFault when it cannot) and builds the weights.
 void GfnPlan(uint32_t m, uint32_t radix);

@@ -23,6 +23,7 @@
 #include "arith/kernels/KernelFamily.h"
 #include "ref/GfnFixture.h"
 #include "ref/GmpOracle.h"
+#include "ref/TransformOracle.h"
 #include "ref/TempFolder.h"
 
 namespace numen::testing {
@@ -55,6 +56,13 @@ TEST(GfnShapeTest, TableOfShapes) {
     EXPECT_TRUE(GfnChooseShape(2048, 0, 2).onePass());
     expect(4096, 0, 2, 256, 16);
     expect(16384, 0, 2, 1024, 16);
+    // Fast families: one pass up to 32768, then the rule above.
+    for (uint32_t l2 : {0u, k256K, 2 * k256K}) {
+        EXPECT_TRUE(GfnChooseShape(32768, l2, 2, true).onePass()) << l2;
+        const GfnShape fast = GfnChooseShape(65536, l2, 2, true), other = GfnChooseShape(65536, l2, 2, false);
+        EXPECT_EQ(fast.rowLength, other.rowLength) << l2;
+        EXPECT_EQ(fast.rows, other.rows) << l2;
+    }
 }
 
 TEST_F(GfnTransformTest, TwoToThe64IsMinusOne) {
@@ -157,10 +165,18 @@ TEST_F(GfnTransformTest, EveryCarryVariantAndShapeGivesTheSamePower) {
 
 TEST_F(GfnTransformTest, SquaringKernelFamiliesAgree) {
     Use(Profile(0, 8, 1));
-    for (const KernelFamily* family : {&X87Kernels(), &AmdKernels(), &Sse2Kernels()}) {
+    const KernelFamily& before = SquaringKernels();
+    // Every family the host runs; the fast ones plan m = 2^16 in one pass
+    // and 2^17 in rows.
+    for (const KernelFamily* family : AllFamilies()) {
         ForceSquaringKernels(*family);
-        for (uint32_t m : {256u, 8192u}) ExpectPowerMatches(m, LargestGeneralizedFermatBase(m), 5, 0x71, false, nullptr);
+        for (uint32_t m : {256u, 8192u, 65536u, 131072u}) {
+            if (m > 8192 && family->avxLevel == 0) continue;
+            SCOPED_TRACE(std::string(family->name) + " m=" + std::to_string(m));
+            ExpectPowerMatches(m, LargestGeneralizedFermatBase(m), 5, 0x71, false, nullptr);
+        }
     }
+    ForceSquaringKernels(before);
 }
 
 // The transform takes the shared buffer and tables: an exact product of the
@@ -435,6 +451,17 @@ TEST_F(GfnCheckpointTest, RefusesWhatDoesNotMatchBeforeTouchingTheArray) {
     Use(Profile(0, 2, 1));
     Start(4096);
     refusedUntouched("shape");
+    // A fast kernel family plans this length in one pass.
+    for (const KernelFamily* fast : {&Avx2Kernels(), &Avx512Kernels()}) {
+        if (!HostRuns(*fast)) continue;
+        const KernelFamily& before = SquaringKernels();
+        ForceSquaringKernels(*fast);
+        Use(Profile(0, 8, 1));
+        Start(4096);
+        EXPECT_TRUE(GfnCurrentShape().onePass());
+        refusedUntouched("fast family's shape");
+        ForceSquaringKernels(before);
+    }
     Use(Profile(0, 8, 1));
     Start(4096);
     // Damaged files: wrong magic, truncated, a header claiming a huge E, extra bytes.
