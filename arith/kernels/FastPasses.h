@@ -245,18 +245,25 @@ struct Passes {
     // --- twist -----------------------------------------------------------------
 
     // Element k of a row that holds column frequency d is rotated by
-    // e^{-2 pi i d k/L}: a register of kN elements is a broadcast of the
-    // factor of its first element times the fixed lane factors
-    // e^{-2 pi i d lane/L}. The factors go to `keep` when it is given.
+    // e^{-2 pi i d k/L}: each group of 8 elements takes a broadcast of the
+    // factor of its first element times the fixed factors e^{-2 pi i d t/L},
+    // t < 8, so the scalar table work is one product per 8 elements. The
+    // factors go to `keep` when it is given.
+    static constexpr size_t kTwistGroup = 8;
     static void Twist(Complex* row, size_t g, uint64_t d, uint64_t length, Complex* keep) {
         const FastTwist t = FastTwistTables(length);
-        Complex laneFactors[N];
-        for (size_t lane = 0; lane < N; ++lane) laneFactors[lane] = TwistFactor(t, d * lane);
-        const T lanes = V::Load(laneFactors);
-        for (size_t k = 0; k < g; k += N) {
-            const T f = V::MulB(lanes, V::Broadcast(TwistFactor(t, d * k)));
-            if (keep != nullptr) V::Store(keep + k, f);
-            V::Store(row + k, V::Mul(V::Load(row + k), f));
+        Complex groupFactors[kTwistGroup];
+        for (size_t lane = 0; lane < kTwistGroup; ++lane) groupFactors[lane] = TwistFactor(t, d * lane);
+        T lanes[kTwistGroup / N];
+        for (size_t v = 0; v < kTwistGroup / N; ++v) lanes[v] = V::Load(groupFactors + v * N);
+        for (size_t k = 0; k < g; k += kTwistGroup) {
+            const auto base = V::Broadcast(TwistFactor(t, d * k));
+            for (size_t v = 0; v < kTwistGroup / N; ++v) {
+                const T f = V::MulB(lanes[v], base);
+                Complex* at = row + k + v * N;
+                if (keep != nullptr) V::Store(keep + k + v * N, f);
+                V::Store(at, V::Mul(V::Load(at), f));
+            }
         }
     }
     static void Untwist(Complex* row, size_t g, const Complex* kept) {
@@ -285,10 +292,22 @@ struct Passes {
         for (size_t w = 0; w < W; ++w) V::Store(p + w * N, l.v[w]);
     }
 
-    static void ColumnLevelForward(Complex* p, size_t q, size_t s, const Complex* table) {
+    // The eight columns of the next call lie right after this call's in
+    // every row, 512 rows and as many pages apart: a column block touches
+    // too many pages for the hardware prefetchers, so the level that sweeps
+    // the whole block (the first forward, the last inverse) asks for the
+    // next block's two cache lines of each row it touches.
+    static inline void PrefetchNextBlock(const Complex* e) {
+        __builtin_prefetch(e + kColumns, 1, 3);
+        __builtin_prefetch(e + kColumns + 4, 1, 3);
+    }
+
+    static void ColumnLevelForward(Complex* p, size_t q, size_t s, const Complex* table, bool ahead) {
         const size_t d = q * s;
         for (size_t j = 0; j < q; ++j, p += s) {
             const auto r1 = V::Broadcast(table[j]), r2 = V::Broadcast(table[q + j]), r3 = V::Broadcast(table[2 * q + j]);
+            if (ahead)
+                for (size_t k = 0; k < 4; ++k) PrefetchNextBlock(p + k * d);
             for (size_t w = 0; w < W; ++w) {
                 Complex* e = p + w * N;
                 T x0 = V::Load(e), x1 = V::Load(e + d), x2 = V::Load(e + 2 * d), x3 = V::Load(e + 3 * d);
@@ -300,10 +319,12 @@ struct Passes {
             }
         }
     }
-    static void ColumnLevelInverse(Complex* p, size_t q, size_t s, const Complex* table) {
+    static void ColumnLevelInverse(Complex* p, size_t q, size_t s, const Complex* table, bool ahead) {
         const size_t d = q * s;
         for (size_t j = 0; j < q; ++j, p += s) {
             const auto r1 = V::Broadcast(table[j]), r2 = V::Broadcast(table[q + j]), r3 = V::Broadcast(table[2 * q + j]);
+            if (ahead)
+                for (size_t k = 0; k < 4; ++k) PrefetchNextBlock(p + k * d);
             for (size_t w = 0; w < W; ++w) {
                 Complex* e = p + w * N;
                 T x0 = V::Load(e), x1 = V::MulB(V::Load(e + d), r2);
@@ -320,6 +341,8 @@ struct Passes {
         const Complex* table = FastHalfTable(h);
         for (size_t j = 0; j < h; ++j, p += s) {
             const auto r = V::Broadcast(table[j]);
+            PrefetchNextBlock(p);
+            PrefetchNextBlock(p + h * s);
             for (size_t w = 0; w < W; ++w) {
                 Complex* e = p + w * N;
                 const T a = V::Load(e), b = V::Load(e + h * s);
@@ -332,6 +355,8 @@ struct Passes {
         const Complex* table = FastHalfTable(h);
         for (size_t j = 0; j < h; ++j, p += s) {
             const auto r = V::Broadcast(table[j]);
+            PrefetchNextBlock(p);
+            PrefetchNextBlock(p + h * s);
             for (size_t w = 0; w < W; ++w) {
                 Complex* e = p + w * N;
                 const T a = V::Load(e), b = V::MulB(V::Load(e + h * s), r);
@@ -340,45 +365,47 @@ struct Passes {
             }
         }
     }
-    // log2 m even.
-    static void ColumnDown(Complex* p, size_t m, size_t s) {
+    // log2 m even; `ahead`: this call's first level sweeps the whole block.
+    static void ColumnDown(Complex* p, size_t m, size_t s, bool ahead) {
         if (m > kColumnLeaf) {
-            ColumnLevelForward(p, m / 4, s, FastLevelTable(m / 4));
-            for (size_t k = 0; k < 4; ++k) ColumnDown(p + k * (m / 4) * s, m / 4, s);
+            ColumnLevelForward(p, m / 4, s, FastLevelTable(m / 4), ahead);
+            for (size_t k = 0; k < 4; ++k) ColumnDown(p + k * (m / 4) * s, m / 4, s, false);
             return;
         }
-        for (size_t q = m / 4; q >= 1; q /= 4) {
+        for (size_t q = m / 4; q >= 1; q /= 4, ahead = false) {
             const Complex* table = FastLevelTable(q);
-            for (size_t g0 = 0; g0 < m; g0 += 4 * q) ColumnLevelForward(p + g0 * s, q, s, table);
+            for (size_t g0 = 0; g0 < m; g0 += 4 * q) ColumnLevelForward(p + g0 * s, q, s, table, ahead);
         }
     }
-    static void ColumnUp(Complex* p, size_t m, size_t s) {
+    // `ahead`: this call's last level sweeps the whole block.
+    static void ColumnUp(Complex* p, size_t m, size_t s, bool ahead) {
         if (m > kColumnLeaf) {
-            for (size_t k = 0; k < 4; ++k) ColumnUp(p + k * (m / 4) * s, m / 4, s);
-            ColumnLevelInverse(p, m / 4, s, FastLevelTable(m / 4));
+            for (size_t k = 0; k < 4; ++k) ColumnUp(p + k * (m / 4) * s, m / 4, s, false);
+            ColumnLevelInverse(p, m / 4, s, FastLevelTable(m / 4), ahead);
             return;
         }
         for (size_t q = 1; q <= m / 4; q *= 4) {
             const Complex* table = FastLevelTable(q);
-            for (size_t g0 = 0; g0 < m; g0 += 4 * q) ColumnLevelInverse(p + g0 * s, q, s, table);
+            for (size_t g0 = 0; g0 < m; g0 += 4 * q)
+                ColumnLevelInverse(p + g0 * s, q, s, table, ahead && 4 * q == m);
         }
     }
     static void ColumnForwardAll(Complex* p, size_t m, size_t s) {
         if (OddLog(m)) {
             ColumnHalfForward(p, m / 2, s);
-            ColumnDown(p, m / 2, s);
-            ColumnDown(p + (m / 2) * s, m / 2, s);
+            ColumnDown(p, m / 2, s, false);
+            ColumnDown(p + (m / 2) * s, m / 2, s, false);
         } else {
-            ColumnDown(p, m, s);
+            ColumnDown(p, m, s, true);
         }
     }
     static void ColumnInverseAll(Complex* p, size_t m, size_t s) {
         if (OddLog(m)) {
-            ColumnUp(p, m / 2, s);
-            ColumnUp(p + (m / 2) * s, m / 2, s);
+            ColumnUp(p, m / 2, s, false);
+            ColumnUp(p + (m / 2) * s, m / 2, s, false);
             ColumnHalfInverse(p, m / 2, s);
         } else {
-            ColumnUp(p, m, s);
+            ColumnUp(p, m, s, true);
         }
     }
 
