@@ -347,23 +347,22 @@ int64_t WalkCarry(uint32_t* out, uint32_t j, uint32_t end, int64_t carry, const 
     return carry;
 }
 
-// One row of one chain in four independent quarters (the division by the
-// radix makes a single chain slow); each quarter's carry then enters the
-// next quarter and is walked up as far as it goes, which is a digit or
-// three. Returns the carry out of the row.
+// One row of one chain in eight independent segments (the division by the
+// radix makes a single chain slow: some twenty cycles per digit); each
+// segment's carry then enters the next segment and is walked up as far as
+// it goes, which is a digit or three. Returns the carry out of the row.
+constexpr uint32_t kRadixSegments = 8;
+
 int64_t CarryRowRadix(const double* k, uint32_t* out, uint32_t g, int64_t carryIn, const RadixSplit& split) {
-    const uint32_t q = g / 4;
-    int64_t c0 = carryIn, c1 = 0, c2 = 0, c3 = 0;
+    const uint32_t q = g / kRadixSegments;  // g >= 16
+    int64_t c[kRadixSegments] = {carryIn};
     for (uint32_t i = 0; i < q; ++i) {
-        out[i] = split(c0, int64_t(k[i]));
-        out[q + i] = split(c1, int64_t(k[q + i]));
-        out[2 * q + i] = split(c2, int64_t(k[2 * q + i]));
-        out[3 * q + i] = split(c3, int64_t(k[3 * q + i]));
+#pragma GCC unroll 8
+        for (uint32_t t = 0; t < kRadixSegments; ++t) out[t * q + i] = split(c[t], int64_t(k[t * q + i]));
     }
-    int64_t left = WalkCarry(out, q, g, c0, split);
-    left += WalkCarry(out, 2 * q, g, c1, split);
-    left += WalkCarry(out, 3 * q, g, c2, split);
-    return c3 + left;
+    int64_t left = 0;
+    for (uint32_t t = 0; t + 1 < kRadixSegments; ++t) left += WalkCarry(out, (t + 1) * q, g, c[t], split);
+    return c[kRadixSegments - 1] + left;
 }
 
 double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out,
