@@ -35,6 +35,8 @@
 
 #include "arith/kernels/Complex.h"
 #include "arith/kernels/FastTables.h"
+#include "arith/kernels/KernelFamily.h"
+#include "arith/kernels/Twiddles.h"
 
 namespace numen::fastpasses {
 
@@ -431,6 +433,27 @@ struct Passes {
     }
     static void PointwiseMultiply(Complex* a, const Complex* b, uint32_t g) {
         for (uint32_t k = 0; k < g; k += N) V::Store(a + k, V::Conj(V::Mul(V::Load(a + k), V::Load(b + k))));
+    }
+
+    // The family's entry points, with the signatures of KernelFamily.h: the
+    // column stride and the row count come from the tables the caller
+    // prepared.
+    static void ColumnForwardEntry(Complex* firstColumn, uint32_t b) {
+        ColumnForwardAll(firstColumn, b, ColumnTwiddles::StrideElements());
+    }
+    static void ColumnInverseEntry(Complex* firstColumn, uint32_t b) {
+        ColumnInverseAll(firstColumn, b, ColumnTwiddles::StrideElements());
+    }
+    static void RowForwardEntry(Complex* row, uint32_t g, uint32_t position) {
+        RowForward(row, g, position, RowTwiddles::Rows());
+    }
+    static void RowInverseEntry(Complex* row, uint32_t g, uint32_t position) {
+        RowInverse(row, g, position, RowTwiddles::Rows());
+    }
+    static constexpr KernelFamily Family(const char* name, int32_t avxLevel) {
+        return {name,          kColumns,         ColumnForwardEntry, ColumnInverseEntry, RowSquare,
+                RowForwardEntry, RowInverseEntry, PointwiseMultiply,  avxLevel,           WeightRow,
+                RoundRow};
     }
 
     // --- weights -------------------------------------------------------------------

@@ -12,8 +12,6 @@
 #include <cstdint>
 
 #include "arith/kernels/FastPasses.h"
-#include "arith/kernels/KernelFamily.h"
-#include "arith/kernels/Twiddles.h"
 
 namespace numen {
 namespace {
@@ -86,25 +84,12 @@ struct Avx2 {
     }
 };
 
-using P = fastpasses::Passes<Avx2>;
-
-void ColumnForward(Complex* firstColumn, uint32_t b) {
-    P::ColumnForwardAll(firstColumn, b, ColumnTwiddles::StrideElements());
-}
-void ColumnInverse(Complex* firstColumn, uint32_t b) {
-    P::ColumnInverseAll(firstColumn, b, ColumnTwiddles::StrideElements());
-}
-void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) { P::RowSquare(array, g, rows, gap); }
-void RowForward(Complex* row, uint32_t g, uint32_t position) { P::RowForward(row, g, position, RowTwiddles::Rows()); }
-void RowInverse(Complex* row, uint32_t g, uint32_t position) { P::RowInverse(row, g, position, RowTwiddles::Rows()); }
-
 }  // namespace
 
+// Constant-initialised: taking the table runs no code of this file, so any
+// processor may ask for it (the dispatch then decides whether to call it).
 const KernelFamily& Avx2Kernels() {
-    static const KernelFamily family{
-        "avx2", fastpasses::kColumns, ColumnForward, ColumnInverse, RowSquare, RowForward, RowInverse,
-        P::PointwiseMultiply, 1, P::WeightRow, P::RoundRow,
-    };
+    static constexpr KernelFamily family = fastpasses::Passes<Avx2>::Family("avx2", 1);
     return family;
 }
 

@@ -14,8 +14,6 @@
 #include <cstdint>
 
 #include "arith/kernels/FastPasses.h"
-#include "arith/kernels/KernelFamily.h"
-#include "arith/kernels/Twiddles.h"
 
 namespace numen {
 namespace {
@@ -96,25 +94,12 @@ struct Avx512 {
     }
 };
 
-using P = fastpasses::Passes<Avx512>;
-
-void ColumnForward(Complex* firstColumn, uint32_t b) {
-    P::ColumnForwardAll(firstColumn, b, ColumnTwiddles::StrideElements());
-}
-void ColumnInverse(Complex* firstColumn, uint32_t b) {
-    P::ColumnInverseAll(firstColumn, b, ColumnTwiddles::StrideElements());
-}
-void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) { P::RowSquare(array, g, rows, gap); }
-void RowForward(Complex* row, uint32_t g, uint32_t position) { P::RowForward(row, g, position, RowTwiddles::Rows()); }
-void RowInverse(Complex* row, uint32_t g, uint32_t position) { P::RowInverse(row, g, position, RowTwiddles::Rows()); }
-
 }  // namespace
 
+// Constant-initialised: taking the table runs no code of this file, so any
+// processor may ask for it (the dispatch then decides whether to call it).
 const KernelFamily& Avx512Kernels() {
-    static const KernelFamily family{
-        "avx512", fastpasses::kColumns, ColumnForward, ColumnInverse, RowSquare, RowForward, RowInverse,
-        P::PointwiseMultiply, 2, P::WeightRow, P::RoundRow,
-    };
+    static constexpr KernelFamily family = fastpasses::Passes<Avx512>::Family("avx512", 2);
     return family;
 }
 
