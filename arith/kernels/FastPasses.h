@@ -2,13 +2,15 @@
 // and instantiated by avx2.cpp and avx512.cpp, each with its own traits V
 // declared in an anonymous namespace: every instantiation then has internal
 // linkage, so no copy compiled for one instruction set can be merged with,
-// and called in place of, another. Include only from those two files.
+// and called in place of, another. Include only from those two files; the
+// headers below declare, they define no inline arithmetic.
 //
 // The transforms are those of every family (KernelFamily.h): radix-4
 // decimation in frequency forward, bit-reversed out, decimation in time
 // inverse with the same forward-signed rotations. The radix-4 butterfly is
 // two fused radix-2 levels, so the order is exactly bit-reversed; a length
-// with odd log2 takes its radix-2 level first (forward) and last (inverse).
+// with odd log2 takes one radix-2 level, in rows at the top of the cached
+// leaf the recursion reaches, in columns over the whole column.
 //
 // V supplies (one register = V::kN complex values, re and im interleaved):
 //   Load, Store (unaligned), Add, Sub, MulMinusI, Mul (complex product with
