@@ -109,9 +109,10 @@ void GfnSquare();
 // After GfnSquare: x := a x^2 mod N, weighted, balanced digits. a >= 1.
 // Raises ArithmeticFault when the largest error reaches kGfnErrorLimit.
 // The multiplier scales the square's round-off by a: at the limit radix
-// GfnCarry(3) measures about 0.3 with the x87 pass and can reach the limit
-// with the double-precision passes, where GfnCarryThenMultiply stays near
-// 0.13 (0.16 with the AVX passes).
+// GfnCarry(3) measures about 0.3 with the x87 pass and x87 squares, and
+// reaches the limit at some lengths whenever the square or the pass is in
+// double precision (SSE2, AVX2, AVX-512), where GfnCarryThenMultiply stays
+// near 0.13 to 0.22: runs at the limit radix multiply after the carry.
 void GfnCarry(uint32_t a);
 // GfnCarry(1), then GfnMultiplySmall(a) when a != 1.
 void GfnCarryThenMultiply(uint32_t a);

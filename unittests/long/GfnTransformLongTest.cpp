@@ -49,19 +49,22 @@ TEST_F(GfnTransformTest, LargeFullSizeSquaringsMatchGmp) {
     }
 }
 
-// The same table for the lane passes this processor runs (three squarings
-// from random digits, the largest rounding distance of the carries and the
-// read-out): clearly inside the guard.
+// The same table for the lane passes this processor runs, each squaring
+// with its own AVX family as in a run (three squarings from random digits,
+// the largest rounding distance of the carries and the read-out): clearly
+// inside the guard.
 TEST_F(GfnTransformTest, LargeLanePassRoundOff) {
     const uint32_t minLog = LogFrom("NUMEN_GFN_MIN_LOG", 17), maxLog = LogFrom("NUMEN_GFN_MAX_LOG", 20);
     for (GfnCarryVariant variant : RunnableAvxCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseVariant(variant);
         for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 2, 4)}) {
             Use(profile);
             for (uint32_t m = 1u << minLog; m <= (1u << maxLog); m *= 2) {
                 const uint32_t B = LargestGeneralizedFermatBase(m);
                 float err = 1;
-                ExpectChainMatches(m, B, 2, TestSeed() + 3 * m, &err);
+                // The multiplier 3 after the carry, as runs at the limit radix
+                // do: in the carry it would triple a square's round-off.
+                ExpectChainMatches(m, B, 2, TestSeed() + 3 * m, &err, true);
                 EXPECT_LT(err, 0.4f) << "m " << m << " " << VariantName(variant);
                 std::printf("%s  m %u  B %u  shape g %u b %u  largest error %.4f\n", VariantName(variant), m, B,
                             GfnCurrentShape().rowLength, GfnCurrentShape().rows, double(err));

@@ -132,6 +132,18 @@ protected:
         GfnSelectCarryVariant(variant_);
     }
     void Use(const ProcessorProfile& p) { SetCurrentProcessorProfile(p); }
+    // The carry variant, with the squaring family start-up pairs it with: an
+    // AVX pass squares with its own AVX family (and its shapes), the others
+    // with the family the test found.
+    void UseVariant(GfnCarryVariant v) {
+        GfnSelectCarryVariant(v);
+        if (v == GfnCarryVariant::kAvx2)
+            ForceSquaringKernels(Avx2Kernels());
+        else if (v == GfnCarryVariant::kAvx512)
+            ForceSquaringKernels(Avx512Kernels());
+        else
+            ForceSquaringKernels(*family_);
+    }
 
     // The powering of a generalized Fermat test: square and carry with the
     // multiplier of each bit below the top one except the last, a final
