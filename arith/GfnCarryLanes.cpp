@@ -45,9 +45,7 @@ void WalkUp(GfnState& st, uint32_t j, long double intoRe, long double intoIm, fl
     }
 }
 
-void LanePass(long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32_t segments) {
-    GfnState& st = Gfn();
-    double carries[2 * kGfnMaxSegments];
+GfnLaneJob JobOf(const GfnState& st) {
     GfnLaneJob job;
     job.array = &st.array[0].re;
     job.rowLength = st.passRowLength();
@@ -56,9 +54,16 @@ void LanePass(long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32
     job.laneRows = uint32_t(st.laneRows.size() / 2);
     job.rowWeights = st.laneRows.data();
     job.columnWeights = st.laneColumns.data();
-    job.scale = double(h);
     job.radix = st.radix;
     job.inverseRadix = st.inverseRadix;
+    return job;
+}
+
+void LanePass(long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32_t segments) {
+    GfnState& st = Gfn();
+    double carries[2 * kGfnMaxSegments];
+    GfnLaneJob job = JobOf(st);
+    job.scale = double(h);
     job.fromSquare = fromSquare;
     job.carries = carries;
     lanes(job);
@@ -78,6 +83,19 @@ void LanePass(long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32
 }
 
 }  // namespace
+
+bool GfnUnloadByLanes(GfnCarryVariant variant, std::vector<double>& coefficients, float& error) {
+    const GfnState& st = Gfn();
+    const bool avx2 = variant == GfnCarryVariant::kAvx2, avx512 = variant == GfnCarryVariant::kAvx512;
+    if ((!avx2 && !avx512) || st.laneRowLength % 8 != 0) return false;
+    coefficients.resize(2 * size_t(st.length));
+    GfnLaneJob job = JobOf(st);
+    job.scale = 1.0 / double(st.length);  // a power of two: exact
+    job.fromSquare = true;
+    (avx2 ? GfnUnloadLanesAvx2 : GfnUnloadLanesAvx512)(job, coefficients.data());
+    error = std::isnan(job.error) ? std::numeric_limits<float>::quiet_NaN() : float(job.error);
+    return true;
+}
 
 void GfnCarryPassAvx2(long double h, bool fromSquare) {
     LanePass(h, fromSquare, GfnCarryLanesAvx2, kGfnSegmentsAvx2);

@@ -54,4 +54,12 @@ struct GfnLaneJob {
 void GfnCarryLanesAvx2(GfnLaneJob& job);
 void GfnCarryLanesAvx512(GfnLaneJob& job);
 
+// The read-out of GfnUnload (after a square, no carries): for every element
+// j, (p, q) = conj(z (c - i s)) scale rounded, p to coefficients[j] and q to
+// coefficients[L + j], L = laneRows * laneRowLength; job.error gets the
+// largest rounding distance, or NaN when an element is not a number.
+// Requires laneRowLength to be a multiple of 8; `carries` is not used.
+void GfnUnloadLanesAvx2(GfnLaneJob& job, double* coefficients);
+void GfnUnloadLanesAvx512(GfnLaneJob& job, double* coefficients);
+
 }  // namespace numen

@@ -50,6 +50,11 @@ void GfnCarryPassSse2(long double h, bool fromSquare);
 // The lane passes (GfnCarryLanes.cpp): only on processors with AVX2 and FMA,
 // or AVX-512F.
 void GfnCarryPassAvx2(long double h, bool fromSquare);
+// GfnUnload's read-out with the AVX variant's lanes: the 2L rounded
+// coefficients as doubles and their largest rounding distance (NaN for a
+// bad element). False (nothing done) for another variant or lane rows not
+// a multiple of 8 long (the smallest transforms).
+bool GfnUnloadByLanes(GfnCarryVariant variant, std::vector<double>& coefficients, float& error);
 void GfnCarryPassAvx512(long double h, bool fromSquare);
 
 }  // namespace numen

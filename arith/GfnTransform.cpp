@@ -208,17 +208,28 @@ float GfnUnload(int32_t* digits) {
     // Exact coefficients (they fit 64 bits: |coefficient| < 2^53 while the
     // error is below 0.45), then two balanced carry chains in integers.
     std::vector<int64_t> coeff(2 * size_t(L));
-    WeightWalk walk(st);
-    for (uint32_t j = 0; j < L; ++j, walk.advance()) {
-        const Complex* z = st.element(j);
-        const long double c = walk.w.re, s = walk.w.im;
-        const long double p = (c * z->re + s * z->im) * inverseL;
-        const long double q = (s * z->re - c * z->im) * inverseL;
-        const long double P = RoundX87(p), Q = RoundX87(q);
-        err = std::max(err, float(std::max(std::fabs(p - P), std::fabs(q - Q))));
-        if (!(std::fabs(P) < 9.0e18L && std::fabs(Q) < 9.0e18L)) err = kGfnErrorLimit;
-        coeff[j] = err < kGfnErrorLimit ? int64_t(P) : 0;
-        coeff[j + L] = err < kGfnErrorLimit ? int64_t(Q) : 0;
+    std::vector<double> rounded;
+    float laneErr = 0;
+    if (GfnUnloadByLanes(gVariant, rounded, laneErr)) {
+        if (!(laneErr < kGfnErrorLimit)) err = kGfnErrorLimit;  // NaN too
+        err = std::max(err, laneErr < kGfnErrorLimit ? laneErr : kGfnErrorLimit);
+        for (size_t j = 0; j < 2 * size_t(L); ++j) {
+            if (!(std::fabs(rounded[j]) < 9.0e18)) err = kGfnErrorLimit;
+            coeff[j] = err < kGfnErrorLimit ? int64_t(rounded[j]) : 0;
+        }
+    } else {
+        WeightWalk walk(st);
+        for (uint32_t j = 0; j < L; ++j, walk.advance()) {
+            const Complex* z = st.element(j);
+            const long double c = walk.w.re, s = walk.w.im;
+            const long double p = (c * z->re + s * z->im) * inverseL;
+            const long double q = (s * z->re - c * z->im) * inverseL;
+            const long double P = RoundX87(p), Q = RoundX87(q);
+            err = std::max(err, float(std::max(std::fabs(p - P), std::fabs(q - Q))));
+            if (!(std::fabs(P) < 9.0e18L && std::fabs(Q) < 9.0e18L)) err = kGfnErrorLimit;
+            coeff[j] = err < kGfnErrorLimit ? int64_t(P) : 0;
+            coeff[j + L] = err < kGfnErrorLimit ? int64_t(Q) : 0;
+        }
     }
     st.maxError = err;
     CheckError(st);

@@ -121,6 +121,43 @@ void Run(GfnLaneJob& job) {
 
 }  // namespace
 
+void GfnUnloadLanesAvx2(GfnLaneJob& job, double* coefficients) {
+    const uint32_t G = job.laneRowLength, L = job.laneRows * G;
+    const __m256d scale = _mm256_set1_pd(job.scale);
+    const __m256d signBit = _mm256_set1_pd(-0.0);
+    __m256d error = _mm256_setzero_pd(), bad = _mm256_setzero_pd();
+    for (uint32_t v = 0; v < job.laneRows; ++v) {
+        const __m256d rowCos = _mm256_set1_pd(job.rowWeights[2 * v]), rowSin = _mm256_set1_pd(job.rowWeights[2 * v + 1]);
+        const uint32_t first = v * G;
+        const double* row = job.array + 2 * (size_t(first / job.rowLength) * job.rowStride + first % job.rowLength);
+        for (uint32_t c = 0; c < G; c += 4) {
+            // Unpacking two registers of two values each gives the parts in
+            // the order 0, 2, 1, 3; the same order for the weights, and one
+            // permutation restores it before the stores.
+            const __m256d z0 = _mm256_loadu_pd(row + 2 * c), z1 = _mm256_loadu_pd(row + 2 * c + 4);
+            const __m256d w0 = _mm256_loadu_pd(job.columnWeights + 2 * c), w1 = _mm256_loadu_pd(job.columnWeights + 2 * c + 4);
+            const __m256d f = _mm256_unpacklo_pd(z0, z1), e = _mm256_unpackhi_pd(z0, z1);
+            const __m256d colCos = _mm256_unpacklo_pd(w0, w1), colSin = _mm256_unpackhi_pd(w0, w1);
+            const __m256d wc = _mm256_fmsub_pd(rowCos, colCos, _mm256_mul_pd(rowSin, colSin));
+            const __m256d ws = _mm256_fmadd_pd(rowSin, colCos, _mm256_mul_pd(rowCos, colSin));
+            const __m256d p = _mm256_mul_pd(_mm256_fmadd_pd(wc, f, _mm256_mul_pd(ws, e)), scale);
+            const __m256d q = _mm256_mul_pd(_mm256_fmsub_pd(ws, f, _mm256_mul_pd(wc, e)), scale);
+            const __m256d P = _mm256_round_pd(p, kNearest), Q = _mm256_round_pd(q, kNearest);
+            const __m256d dp = _mm256_andnot_pd(signBit, _mm256_sub_pd(p, P));
+            const __m256d dq = _mm256_andnot_pd(signBit, _mm256_sub_pd(q, Q));
+            bad = _mm256_or_pd(bad, _mm256_cmp_pd(dp, dq, _CMP_UNORD_Q));
+            error = _mm256_max_pd(error, _mm256_max_pd(dp, dq));
+            _mm256_storeu_pd(coefficients + first + c, _mm256_permute4x64_pd(P, 0xD8));
+            _mm256_storeu_pd(coefficients + L + first + c, _mm256_permute4x64_pd(Q, 0xD8));
+        }
+    }
+    alignas(32) double lanes[4];
+    _mm256_store_pd(lanes, error);
+    double largest = 0;
+    for (double x : lanes) largest = x > largest ? x : largest;
+    job.error = _mm256_movemask_pd(bad) != 0 ? __builtin_nan("") : largest;
+}
+
 void GfnCarryLanesAvx2(GfnLaneJob& job) {
     if (job.fromSquare) Run<true>(job);
     else Run<false>(job);

@@ -124,6 +124,36 @@ void Run(GfnLaneJob& job) {
 
 }  // namespace
 
+void GfnUnloadLanesAvx512(GfnLaneJob& job, double* coefficients) {
+    const uint32_t G = job.laneRowLength, L = job.laneRows * G;
+    const __m512d scale = _mm512_set1_pd(job.scale);
+    const __m512i even = _mm512_set_epi64(14, 12, 10, 8, 6, 4, 2, 0), odd = _mm512_set_epi64(15, 13, 11, 9, 7, 5, 3, 1);
+    __m512d error = _mm512_setzero_pd();
+    __mmask8 bad = 0;
+    for (uint32_t v = 0; v < job.laneRows; ++v) {
+        const __m512d rowCos = _mm512_set1_pd(job.rowWeights[2 * v]), rowSin = _mm512_set1_pd(job.rowWeights[2 * v + 1]);
+        const uint32_t first = v * G;
+        const double* row = job.array + 2 * (size_t(first / job.rowLength) * job.rowStride + first % job.rowLength);
+        for (uint32_t c = 0; c < G; c += kLanes) {
+            const __m512d z0 = _mm512_loadu_pd(row + 2 * c), z1 = _mm512_loadu_pd(row + 2 * c + 8);
+            const __m512d w0 = _mm512_loadu_pd(job.columnWeights + 2 * c), w1 = _mm512_loadu_pd(job.columnWeights + 2 * c + 8);
+            const __m512d f = _mm512_permutex2var_pd(z0, even, z1), e = _mm512_permutex2var_pd(z0, odd, z1);
+            const __m512d colCos = _mm512_permutex2var_pd(w0, even, w1), colSin = _mm512_permutex2var_pd(w0, odd, w1);
+            const __m512d wc = _mm512_fmsub_pd(rowCos, colCos, _mm512_mul_pd(rowSin, colSin));
+            const __m512d ws = _mm512_fmadd_pd(rowSin, colCos, _mm512_mul_pd(rowCos, colSin));
+            const __m512d p = _mm512_mul_pd(_mm512_fmadd_pd(wc, f, _mm512_mul_pd(ws, e)), scale);
+            const __m512d q = _mm512_mul_pd(_mm512_fmsub_pd(ws, f, _mm512_mul_pd(wc, e)), scale);
+            const __m512d P = _mm512_roundscale_pd(p, kNearest), Q = _mm512_roundscale_pd(q, kNearest);
+            const __m512d dp = _mm512_abs_pd(_mm512_sub_pd(p, P)), dq = _mm512_abs_pd(_mm512_sub_pd(q, Q));
+            bad |= _mm512_cmp_pd_mask(dp, dq, _CMP_UNORD_Q);
+            error = _mm512_max_pd(error, _mm512_max_pd(dp, dq));
+            _mm512_storeu_pd(coefficients + first + c, P);
+            _mm512_storeu_pd(coefficients + L + first + c, Q);
+        }
+    }
+    job.error = bad != 0 ? __builtin_nan("") : _mm512_reduce_max_pd(error);
+}
+
 void GfnCarryLanesAvx512(GfnLaneJob& job) {
     if (job.fromSquare) Run<true>(job);
     else Run<false>(job);
