@@ -2,7 +2,7 @@
 #include "arith/ReduceGeneral.h"
 
 #include "arith/ReduceBase2.h"
-#include "sieve/Cyclotomic.h"
+#include "arith/CyclotomicValue.h"
 
 namespace numen {
 namespace {

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "arith/BigInt.h"
+#include "arith/CyclotomicValue.h"
 #include "report/MessageSink.h"
 #include "report/TextFormat.h"
-#include "sieve/Cyclotomic.h"
 #include "sieve/ExponentWord.h"
 #include "sieve/PrimeSieve.h"
 #include "sieve/ResidueKernels.h"
@@ -160,15 +160,8 @@ bool TrialDividePhi(bool& found, uint32_t n, uint32_t b, const TrialContext& con
     const BigInt value = CyclotomicValue(n, b);
 
     // The divisors t >= 2 of n, ascending (those that are not 1 mod n).
-    std::vector<uint32_t> divisors;
-    for (uint32_t t = 1; uint64_t(t) * t <= n; ++t) {
-        if (n % t != 0) continue;
-        if (t >= 2) divisors.push_back(t);
-        if (n / t != t) divisors.push_back(n / t);
-    }
-    std::sort(divisors.begin(), divisors.end());
-    for (uint32_t t : divisors) {
-        if (ModWord(value, t) != 0) continue;
+    for (uint32_t t : DivisorsOf(n)) {
+        if (t < 2 || ModWord(value, t) != 0) continue;
         found = !EqualsWord(value, t);
         if (found) context.log.ReportFactor(1, b, n, -1, t);
         return true;

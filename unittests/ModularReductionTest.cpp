@@ -20,7 +20,7 @@
 #include "arith/ReduceGfn.h"
 #include "arith/ReduceRadix.h"
 #include "ref/GmpOracle.h"
-#include "sieve/Cyclotomic.h"
+#include "arith/CyclotomicValue.h"
 
 namespace numen {
 namespace {

@@ -20,7 +20,7 @@
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
-#include "sieve/Cyclotomic.h"
+#include "arith/CyclotomicValue.h"
 #include "sieve/ExponentWord.h"
 #include "sieve/ResidueKernels.h"
 #include "sieve/TrialDivide.h"

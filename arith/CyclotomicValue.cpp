@@ -1,4 +1,5 @@
-#include "sieve/Cyclotomic.h"
+// Phi_n(b), the Moebius function and the divisors of n (see CyclotomicValue.h).
+#include "arith/CyclotomicValue.h"
 
 #include <algorithm>
 #include <vector>
@@ -14,7 +15,7 @@ int Moebius(uint32_t m, uint32_t d) {
     return -Moebius(m / t, t + 1);
 }
 
-BigInt CyclotomicValue(uint32_t n, uint32_t b) {
+std::vector<uint32_t> DivisorsOf(uint32_t n) {
     std::vector<uint32_t> divisors;
     for (uint32_t t = 1; uint64_t(t) * t <= n; ++t) {
         if (n % t != 0) continue;
@@ -22,6 +23,11 @@ BigInt CyclotomicValue(uint32_t n, uint32_t b) {
         if (t != n / t) divisors.push_back(n / t);
     }
     std::sort(divisors.begin(), divisors.end());
+    return divisors;
+}
+
+BigInt CyclotomicValue(uint32_t n, uint32_t b) {
+    const std::vector<uint32_t> divisors = DivisorsOf(n);
 
     auto powerLessOne = [b](uint32_t t) {
         BigInt x;
