@@ -11,40 +11,40 @@
 
 namespace numen {
 
-void SquareStepBase2(BigInt& x, uint32_t k, uint32_t n, int32_t c, double* maxErr) {
+void SquareStepBase2(BigInt& x, const Candidate& N, double* maxErr) {
     x.square(maxErr != nullptr, maxErr);
-    foldBase2(x, k, n, c);
+    foldBase2(x, N.k, N.n, N.c);
 }
 
-void MulStepBase2(BigInt& x, uint32_t a, uint32_t k, uint32_t n, int32_t c) {
+void MulStepBase2(BigInt& x, uint32_t a, const Candidate& N) {
     x.mulUnsigned(a);
-    foldBase2(x, k, n, c);
+    foldBase2(x, N.k, N.n, N.c);
 }
 
-void FinishBase2(BigInt& x, uint32_t k, uint32_t n, int32_t c) {
-    const BigInt& modulus = Base2Modulus(k, n, c);
+void FinishBase2(BigInt& x, const Candidate& N) {
+    const BigInt& modulus = Base2Modulus(N.k, N.n, N.c);
     while (x.isNegative()) x.add(modulus);
     while (x.compare(modulus) >= 0) x.sub(modulus);
 }
 
-void SquareStepGeneral(BigInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c, double* maxErr) {
+void SquareStepGeneral(BigInt& x, const Candidate& N, double* maxErr) {
     x.square(maxErr != nullptr, maxErr);
-    reduceGeneral(x, k, b, n, c);
+    reduceGeneral(x, N);
 }
 
-void MulStepGeneral(BigInt& x, uint32_t a, uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+void MulStepGeneral(BigInt& x, uint32_t a, const Candidate& N) {
     x.mulUnsigned(a);
-    reduceGeneral(x, k, b, n, c);
+    reduceGeneral(x, N);
 }
 
-void SquareStepRadix(RadixInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c, double* maxErr) {
+void SquareStepRadix(RadixInt& x, const Candidate& N, double* maxErr) {
     x.square(maxErr != nullptr, maxErr);
-    reduceRadix(x, k, b, n, c);
+    reduceRadix(x, N);
 }
 
-void MulStepRadix(RadixInt& x, int32_t a, uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+void MulStepRadix(RadixInt& x, int32_t a, const Candidate& N) {
     x.mulInt(a);
-    reduceRadix(x, k, b, n, c);
+    reduceRadix(x, N);
 }
 
 void SquareStepCyclotomic(BigInt& x, uint32_t m, uint32_t b, double* maxErr) {
@@ -64,9 +64,9 @@ void MulStepGfn(RadixInt& x, int32_t a, uint32_t base, uint32_t n) {
 
 void ReduceByForm(BigInt& x, const ModulusForm& form) {
     switch (form.kind) {
-    case ModulusKind::Base2: reduceBase2(x, form.k, form.n, form.c); return;
-    case ModulusKind::General: reduceGeneral(x, form.k, form.b, form.n, form.c); return;
-    case ModulusKind::Cyclotomic: reduceCyclotomic(x, form.n, form.b); return;
+    case ModulusKind::Base2: reduceBase2(x, form.N.k, form.N.n, form.N.c); return;
+    case ModulusKind::General: reduceGeneral(x, form.N); return;
+    case ModulusKind::Cyclotomic: reduceCyclotomic(x, form.N.n, form.N.b); return;
     case ModulusKind::Radix:
     case ModulusKind::Gfn: break;
     }
@@ -75,8 +75,8 @@ void ReduceByForm(BigInt& x, const ModulusForm& form) {
 
 void ReduceByForm(RadixInt& x, const ModulusForm& form) {
     switch (form.kind) {
-    case ModulusKind::Radix: reduceRadix(x, form.k, form.b, form.n, form.c); return;
-    case ModulusKind::Gfn: reduceGfn(x, form.b, form.n); return;
+    case ModulusKind::Radix: reduceRadix(x, form.N); return;
+    case ModulusKind::Gfn: reduceGfn(x, form.N.b, form.N.n); return;
     case ModulusKind::Base2:
     case ModulusKind::General:
     case ModulusKind::Cyclotomic: break;

@@ -18,26 +18,28 @@
 #include <cstdint>
 
 #include "arith/BigInt.h"
+#include "arith/Candidate.h"
 #include "arith/RadixInt.h"
 
 namespace numen {
 
-// --- k*2^n + c on a BigInt: |x| of the order of N on entry and on return ---
-void SquareStepBase2(BigInt& x, uint32_t k, uint32_t n, int32_t c, double* maxErr = nullptr);
-void MulStepBase2(BigInt& x, uint32_t a, uint32_t k, uint32_t n, int32_t c);
+// --- N = k*2^n + c on a BigInt: |x| of the order of N on entry and on
+// return. N.b must be 2; it is not read. ---
+void SquareStepBase2(BigInt& x, const Candidate& N, double* maxErr = nullptr);
+void MulStepBase2(BigInt& x, uint32_t a, const Candidate& N);
 // Brings a folded residue into [0, N): adds N while x < 0, subtracts it while
 // x >= N (one or two steps after foldBase2).
-void FinishBase2(BigInt& x, uint32_t k, uint32_t n, int32_t c);
+void FinishBase2(BigInt& x, const Candidate& N);
 
-// --- k*b^n + c on a BigInt (Barrett; b = 2 reduces by shifts): x in [0, N) ---
-void SquareStepGeneral(BigInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c, double* maxErr = nullptr);
+// --- N = k*b^n + c on a BigInt (Barrett; b = 2 reduces by shifts): x in [0, N) ---
+void SquareStepGeneral(BigInt& x, const Candidate& N, double* maxErr = nullptr);
 // Requires a < N (so that a*x stays in the Barrett range).
-void MulStepGeneral(BigInt& x, uint32_t a, uint32_t k, uint32_t b, uint32_t n, int32_t c);
+void MulStepGeneral(BigInt& x, uint32_t a, const Candidate& N);
 
-// --- k*b^n + c on a RadixInt in a radix b^mu: x in [0, N) ---
-void SquareStepRadix(RadixInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c, double* maxErr = nullptr);
+// --- N = k*b^n + c on a RadixInt in a radix b^mu: x in [0, N) ---
+void SquareStepRadix(RadixInt& x, const Candidate& N, double* maxErr = nullptr);
 // Requires 0 <= a < 2^31.
-void MulStepRadix(RadixInt& x, int32_t a, uint32_t k, uint32_t b, uint32_t n, int32_t c);
+void MulStepRadix(RadixInt& x, int32_t a, const Candidate& N);
 
 // --- Phi_m(b) on a BigInt (Barrett): x in [0, Phi_m(b)) ---
 void SquareStepCyclotomic(BigInt& x, uint32_t m, uint32_t b, double* maxErr = nullptr);
@@ -59,10 +61,7 @@ enum class ModulusKind {
 
 struct ModulusForm {
     ModulusKind kind;
-    uint32_t k;
-    uint32_t b;
-    uint32_t n;
-    int32_t c;
+    Candidate N;  // the modulus's k, b, n, c as the kind reads them
 };
 
 // x := x mod N by the form's reduction; x must lie in that reduction's input

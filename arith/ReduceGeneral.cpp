@@ -41,8 +41,7 @@ struct BarrettModulus {
 struct GeneralCache {
     GeneralCache() { BigIntBlockCache(); }  // so the block cache outlives the values
     bool valid = false;
-    uint32_t b = 0, n = 0, k = 0;
-    int32_t c = 0;
+    Candidate key;
     BarrettModulus barrett;
     uint64_t rebuilds = 0;
 };
@@ -65,19 +64,16 @@ CyclotomicCache& Cyclotomic() {
     return cache;
 }
 
-const BarrettModulus& GeneralBarrett(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+const BarrettModulus& GeneralBarrett(const Candidate& N) {
     GeneralCache& cache = General();
-    if (!cache.valid || cache.b != b || cache.n != n || cache.k != k || cache.c != c) {
+    if (!cache.valid || cache.key != N) {
         cache.valid = false;
         BigInt& modulus = cache.barrett.modulus;
-        modulus.setPower(b, n);
-        modulus.mulMagnitudeWord(k);
-        modulus.addInt(c);
+        modulus.setPower(N.b, N.n);
+        modulus.mulMagnitudeWord(N.k);
+        modulus.addInt(N.c);
         cache.barrett.prepare();
-        cache.b = b;
-        cache.n = n;
-        cache.k = k;
-        cache.c = c;
+        cache.key = N;
         cache.valid = true;
         ++cache.rebuilds;
     }
@@ -100,21 +96,19 @@ const BarrettModulus& CyclotomicBarrett(uint32_t m, uint32_t b) {
 
 }  // namespace
 
-const BigInt& GeneralModulus(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
-    return GeneralBarrett(k, b, n, c).modulus;
-}
+const BigInt& GeneralModulus(const Candidate& N) { return GeneralBarrett(N).modulus; }
 
 const BigInt& CyclotomicModulus(uint32_t m, uint32_t b) { return CyclotomicBarrett(m, b).modulus; }
 
 uint64_t GeneralModulusRebuilds() { return General().rebuilds; }
 uint64_t CyclotomicModulusRebuilds() { return Cyclotomic().rebuilds; }
 
-void reduceGeneral(BigInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c) {
-    if (b == 2) {
-        reduceBase2(x, k, n, c);
+void reduceGeneral(BigInt& x, const Candidate& N) {
+    if (N.b == 2) {
+        reduceBase2(x, N.k, N.n, N.c);
         return;
     }
-    GeneralBarrett(k, b, n, c).reduce(x);
+    GeneralBarrett(N).reduce(x);
 }
 
 void reduceCyclotomic(BigInt& x, uint32_t m, uint32_t b) { CyclotomicBarrett(m, b).reduce(x); }

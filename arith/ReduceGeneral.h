@@ -13,13 +13,14 @@
 // Two moduli use it: N = k*b^n + c (reduceGeneral; b = 2 goes to the
 // shift-and-divide reduction of ReduceBase2.h) and the cyclotomic value
 // Phi_m(b) (reduceCyclotomic). Each keeps N, lambda and R in a process-wide
-// cache of its own, keyed by (b, n, k, c) and by (m, b); a call with a
-// different key rebuilds it, nothing else does. Single-threaded.
+// cache of its own, keyed by the candidate (k, b, n, c) and by (m, b); a
+// call with a different key rebuilds it, nothing else does. Single-threaded.
 #pragma once
 
 #include <cstdint>
 
 #include "arith/BigInt.h"
+#include "arith/Candidate.h"
 
 namespace numen {
 
@@ -29,7 +30,7 @@ namespace numen {
 // cost one subtraction of N per unit of the shortfall. b = 2 calls
 // reduceBase2 (no range limit beyond its own). Products raise ArithmeticFault
 // (checksum mismatch, exhausted memory).
-void reduceGeneral(BigInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c);
+void reduceGeneral(BigInt& x, const Candidate& N);
 
 // x := x mod Phi_m(b) in [0, Phi_m(b)). Requires 0 <= x < 2^(2 lambda + 2)
 // with lambda = floor(log2 Phi_m(b)), m >= 1, b >= 2 and Phi_m(b) > 1
@@ -38,7 +39,7 @@ void reduceCyclotomic(BigInt& x, uint32_t m, uint32_t b);
 
 // The cached moduli, rebuilt when the key differs; valid until the next call
 // with another key.
-const BigInt& GeneralModulus(uint32_t k, uint32_t b, uint32_t n, int32_t c);
+const BigInt& GeneralModulus(const Candidate& N);
 const BigInt& CyclotomicModulus(uint32_t m, uint32_t b);
 
 // Number of times each cache was (re)built in this process.

@@ -11,8 +11,8 @@ namespace {
 struct RadixCache {
     RadixCache() { RadixIntBlockCache(); }  // so the block cache outlives N
     bool valid = false;
-    uint32_t k = 0, b = 0, n = 0, radix = 0;
-    int32_t c = 0;
+    Candidate key;
+    uint32_t radix = 0;
     RadixModulusShape shape{};
     RadixInt modulus{2};
     uint64_t rebuilds = 0;
@@ -38,27 +38,24 @@ uint32_t DigitsPerRadixDigit(uint32_t b, uint32_t radix) {
     return mu;
 }
 
-const RadixCache& Modulus(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint32_t radix) {
+const RadixCache& Modulus(const Candidate& N, uint32_t radix) {
     RadixCache& cache = Cache();
-    if (!cache.valid || cache.k != k || cache.b != b || cache.n != n || cache.c != c || cache.radix != radix) {
+    if (!cache.valid || cache.key != N || cache.radix != radix) {
         cache.valid = false;
         RadixModulusShape shape{};
-        shape.mu = DigitsPerRadixDigit(b, radix);
-        shape.q = n / shape.mu;
-        shape.t = n % shape.mu;
+        shape.mu = DigitsPerRadixDigit(N.b, radix);
+        shape.q = N.n / shape.mu;
+        shape.t = N.n % shape.mu;
         shape.rho = 1;
-        for (uint32_t i = 0; i < shape.t; ++i) shape.rho *= b;  // below the radix
+        for (uint32_t i = 0; i < shape.t; ++i) shape.rho *= N.b;  // below the radix
         RadixInt& modulus = cache.modulus;
         modulus.setRadix(radix);
-        modulus.setUnsigned(k);  // k may exceed 2^31
+        modulus.setUnsigned(N.k);  // k may exceed 2^31
         modulus.mulMagnitudeWord(shape.rho);
         modulus.shiftDigits(-int32_t(shape.q));
-        modulus.addInt(c);
+        modulus.addInt(N.c);
         cache.shape = shape;
-        cache.k = k;
-        cache.b = b;
-        cache.n = n;
-        cache.c = c;
+        cache.key = N;
         cache.radix = radix;
         cache.valid = true;
         ++cache.rebuilds;
@@ -68,18 +65,16 @@ const RadixCache& Modulus(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint32_
 
 }  // namespace
 
-const RadixInt& RadixModulus(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint32_t radix) {
-    return Modulus(k, b, n, c, radix).modulus;
-}
+const RadixInt& RadixModulus(const Candidate& N, uint32_t radix) { return Modulus(N, radix).modulus; }
 
-RadixModulusShape RadixModulusShapeOf(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint32_t radix) {
-    return Modulus(k, b, n, c, radix).shape;
-}
+RadixModulusShape RadixModulusShapeOf(const Candidate& N, uint32_t radix) { return Modulus(N, radix).shape; }
 
 uint64_t RadixModulusRebuilds() { return Cache().rebuilds; }
 
-void reduceRadix(RadixInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c) {
-    const RadixCache& cache = Modulus(k, b, n, c, x.radix());
+void reduceRadix(RadixInt& x, const Candidate& N) {
+    const RadixCache& cache = Modulus(N, x.radix());
+    const uint32_t k = N.k;
+    const int32_t c = N.c;
     const RadixInt& modulus = cache.modulus;
     if (x.compare(modulus) < 0) return;
     // s = floor(x / b^n): a shift by q digits, then a division by rho.

@@ -6,12 +6,13 @@
 // (ReduceBase2.h): x = s*N + (x - s*k*b^n) - c*s with s = floor(x / (k b^n)).
 //
 // N (in the residue's radix), mu, q, t and rho are kept in a process-wide
-// cache keyed by (k, b, n, c) and the residue's radix B; a call with a
-// different key rebuilds it, nothing else does. Single-threaded.
+// cache keyed by the candidate (k, b, n, c) and the residue's radix B; a
+// call with a different key rebuilds it, nothing else does. Single-threaded.
 #pragma once
 
 #include <cstdint>
 
+#include "arith/Candidate.h"
 #include "arith/RadixInt.h"
 
 namespace numen {
@@ -21,7 +22,7 @@ namespace numen {
 // (ArithmeticFault otherwise), N > 1. About two subtractions of N are needed
 // when x < b^n * N (squares and small multiples of reduced residues are);
 // larger x take about x / (b^n N) subtractions per unit of |c|.
-void reduceRadix(RadixInt& x, uint32_t k, uint32_t b, uint32_t n, int32_t c);
+void reduceRadix(RadixInt& x, const Candidate& N);
 
 // The cached modulus and its shape for a residue in radix B.
 struct RadixModulusShape {
@@ -30,8 +31,8 @@ struct RadixModulusShape {
     uint32_t t;    // n mod mu
     uint32_t rho;  // b^t (1 when t = 0)
 };
-const RadixInt& RadixModulus(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint32_t radix);
-RadixModulusShape RadixModulusShapeOf(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint32_t radix);
+const RadixInt& RadixModulus(const Candidate& N, uint32_t radix);
+RadixModulusShape RadixModulusShapeOf(const Candidate& N, uint32_t radix);
 
 // Number of times the radix modulus cache was (re)built in this process.
 uint64_t RadixModulusRebuilds();

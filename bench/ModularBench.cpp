@@ -190,10 +190,10 @@ void RunModularBench() {
         Row("base2_" + size, x2, [&](BigInt& y) { foldBase2(y, k, n2, 1); });
 
         const uint32_t n10 = uint32_t((bits - 20) / std::log2(10.0));
-        BigInt x10 = RandomBelow(GeneralModulus(k, 10, n10, 1), rng);
+        BigInt x10 = RandomBelow(GeneralModulus({k, 10, n10, 1}), rng);
         RadixInt r10(RadixOf(10), x10);
-        Row("radix10_" + size, r10, [&](RadixInt& y) { reduceRadix(y, k, 10, n10, 1); });
-        Row("barrett10_" + size, x10, [&](BigInt& y) { reduceGeneral(y, k, 10, n10, 1); });
+        Row("radix10_" + size, r10, [&](RadixInt& y) { reduceRadix(y, {k, 10, n10, 1}); });
+        Row("barrett10_" + size, x10, [&](BigInt& y) { reduceGeneral(y, {k, 10, n10, 1}); });
     }
     // m digits of about 20 bits: about 2^17, 2^20 and 2^22 bits.
     for (uint32_t m : {1u << 13, 1u << 16, 1u << 18}) GfnRow(m, rng);

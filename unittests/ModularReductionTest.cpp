@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "arith/Candidate.h"
 #include "arith/ModularSteps.h"
 #include "arith/RadixChoice.h"
 #include "arith/ReduceBase2.h"
@@ -33,17 +34,12 @@ using testing::SameValue;
 using testing::TestSeed;
 using testing::ToMpz;
 
-struct Form {
-    uint32_t k, b, n;
-    int32_t c;
-};
-
-std::string Describe(const Form& f) {
+std::string Describe(const Candidate& f) {
     return std::to_string(f.k) + "*" + std::to_string(f.b) + "^" + std::to_string(f.n) + (f.c < 0 ? "" : "+") +
            std::to_string(f.c) + " seed " + std::to_string(TestSeed());
 }
 
-Mpz ModulusOf(const Form& f) {
+Mpz ModulusOf(const Candidate& f) {
     Mpz m;
     mpz_ui_pow_ui(m, f.b, f.n);
     mpz_mul_ui(m, m, f.k);
@@ -121,22 +117,22 @@ TEST(ModularReduction, WorkedExamples) {
     BigInt folded(100);
     foldBase2(folded, 3, 2, 1);
     EXPECT_EQ(folded.toString(), "-4");
-    FinishBase2(folded, 3, 2, 1);
+    FinishBase2(folded, {3, 2, 2, 1});
     EXPECT_EQ(folded.toString(), "9");
 
     BigInt g(161 * 161 - 1);
-    reduceGeneral(g, 2, 3, 4, -1);
+    reduceGeneral(g, {2, 3, 4, -1});
     EXPECT_EQ(g.toString(), "160");
     BigInt zero;
-    reduceGeneral(zero, 2, 3, 4, -1);
+    reduceGeneral(zero, {2, 3, 4, -1});
     EXPECT_TRUE(zero.isZero());
 
-    RadixModulusShape shape = RadixModulusShapeOf(1, 10, 13, 1, 1000000);
+    RadixModulusShape shape = RadixModulusShapeOf({1, 10, 13, 1}, 1000000);
     EXPECT_EQ(shape.mu, 6u);
     EXPECT_EQ(shape.q, 2u);
     EXPECT_EQ(shape.t, 1u);
     EXPECT_EQ(shape.rho, 10u);
-    EXPECT_EQ(RadixModulus(1, 10, 13, 1, 1000000).toBigInt().toString(), "10000000000001");
+    EXPECT_EQ(RadixModulus({1, 10, 13, 1}, 1000000).toBigInt().toString(), "10000000000001");
 
     // B^n -> B^n, B^(2n) -> 1, at most n digits unchanged; n = 3, B = 1000.
     RadixInt p(1000, 1);
@@ -166,7 +162,7 @@ TEST(ModularReduction, ReduceBase2MatchesGmpForSquaresAndSmallMultiples) {
     for (uint32_t k : kWords) {
         for (uint32_t n : kBase2Exponents) {
             for (int32_t c : kOffsets) {
-                Form f{k, 2, n, c};
+                const Candidate f{k, 2, n, c};
                 Mpz N = ModulusOf(f);
                 if (mpz_cmp_ui(N.v, 1) <= 0) continue;
                 Mpz square;
@@ -193,7 +189,7 @@ TEST(ModularReduction, FoldBase2IsCongruentAndStaysBelowKTimes2PowN) {
     for (uint32_t k : kWords) {
         for (uint32_t n : kBase2Exponents) {
             for (int32_t c : kOffsets) {
-                Form f{k, 2, n, c};
+                const Candidate f{k, 2, n, c};
                 Mpz N = ModulusOf(f);
                 if (mpz_cmp_ui(N.v, 1) <= 0) continue;
                 Mpz kShifted;
@@ -222,7 +218,7 @@ TEST(ModularReduction, FoldBase2IsCongruentAndStaysBelowKTimes2PowN) {
                         if (c == -1 && mpz_sgn(v.v) >= 0) {
                             ASSERT_GE(mpz_sgn(got.v), 0) << Describe(f);
                         }
-                        FinishBase2(x, k, n, c);
+                        FinishBase2(x, f);
                         Mpz want;
                         mpz_mod(want, v, N);
                         ASSERT_TRUE(SameValue(x, want)) << Describe(f);
@@ -244,7 +240,7 @@ TEST(ModularReduction, ReduceGeneralMatchesGmpUpToTheTopOfItsRange) {
         for (uint32_t k : {1u, 2u, 7u, 0x80000001u, 0xffffffffu}) {
             for (uint32_t n : exponents) {
                 for (int32_t c : {1, -1, 3, -3, 7, 15, 0}) {
-                    Form f{k, b, n, c};
+                    const Candidate f{k, b, n, c};
                     Mpz N = ModulusOf(f);
                     if (mpz_cmp_ui(N.v, 1) <= 0) continue;
                     // The documented range: below 2^(2 lambda + 2).
@@ -253,7 +249,7 @@ TEST(ModularReduction, ReduceGeneralMatchesGmpUpToTheTopOfItsRange) {
                     mpz_mul_2exp(bound, bound, 2 * (mpz_sizeinbase(N, 2) - 1) + 2);
                     for (const Mpz& v : OperandsBelow(bound, rng, gr.state, Repeats(3))) {
                         BigInt x = FromMpz(v);
-                        reduceGeneral(x, k, b, n, c);
+                        reduceGeneral(x, f);
                         Mpz want;
                         mpz_mod(want, v, N);
                         ASSERT_TRUE(SameValue(x, want)) << Describe(f) << " x " << v.str();
@@ -307,14 +303,14 @@ TEST(ModularReduction, ReduceRadixMatchesGmpInEveryKindOfRadix) {
         for (uint32_t k : {1u, 3u, 0x7fffffffu, 0x80000000u, 0xffffffffu}) {
             for (uint32_t n : {1u, 2u, 5u, 6u, 7u, 13u, 40u, 241u}) {
                 for (int32_t c : {1, -1, 3, -3, 7, 15, -15, 0}) {
-                    Form f{k, rc.b, n, c};
+                    const Candidate f{k, rc.b, n, c};
                     Mpz N = ModulusOf(f);
                     if (mpz_cmp_ui(N.v, 1) <= 0) continue;
                     Mpz square;
                     mpz_mul(square, N, N);
                     for (const Mpz& v : OperandsBelow(square, rng, gr.state, Repeats(2))) {
                         RadixInt x = ToRadix(rc.radix, v);
-                        reduceRadix(x, k, rc.b, n, c);
+                        reduceRadix(x, f);
                         Mpz want;
                         mpz_mod(want, v, N);
                         ASSERT_TRUE(SameValue(x, want))
@@ -328,9 +324,9 @@ TEST(ModularReduction, ReduceRadixMatchesGmpInEveryKindOfRadix) {
 
 TEST(ModularReduction, ReduceRadixRefusesARadixThatIsNoPowerOfTheBase) {
     RadixInt x(1000000, 12345);
-    EXPECT_THROW(reduceRadix(x, 1, 3, 10, 1), ArithmeticFault);
+    EXPECT_THROW(reduceRadix(x, {1, 3, 10, 1}), ArithmeticFault);
     RadixInt y(1u << 20, 12345);
-    EXPECT_THROW(reduceRadix(y, 1, 10, 10, 1), ArithmeticFault);
+    EXPECT_THROW(reduceRadix(y, {1, 10, 10, 1}), ArithmeticFault);
 }
 
 // --- generalized Fermat -----------------------------------------------------------------
@@ -381,19 +377,19 @@ TEST(ModularReduction, ANewKeyRebuildsTheCacheAndTheSameKeyDoesNot) {
     }
 
     BigInt g(100000);
-    reduceGeneral(g, 2, 3, 4, -1);
+    reduceGeneral(g, {2, 3, 4, -1});
     before = GeneralModulusRebuilds();
-    reduceGeneral(g, 2, 3, 4, -1);
+    reduceGeneral(g, {2, 3, 4, -1});
     EXPECT_EQ(GeneralModulusRebuilds(), before);
     for (auto [k, b, n, c] : {std::tuple{2u, 5u, 4u, -1}, {2u, 5u, 3u, -1}, {3u, 5u, 3u, -1}, {3u, 5u, 3u, 1}}) {
         BigInt y(100000);
-        reduceGeneral(y, k, b, n, c);
+        reduceGeneral(y, {k, b, n, c});
         EXPECT_EQ(GeneralModulusRebuilds(), ++before);
         int64_t N = int64_t(k) * int64_t(std::pow(b, n) + 0.5) + c;
         EXPECT_EQ(y.toString(), std::to_string(100000 % N));
     }
     BigInt viaBase2(100000);
-    reduceGeneral(viaBase2, 3, 2, 5, 1);  // b = 2 goes to the base-2 cache
+    reduceGeneral(viaBase2, {3, 2, 5, 1});  // b = 2 goes to the base-2 cache
     EXPECT_EQ(GeneralModulusRebuilds(), before);
     EXPECT_EQ(viaBase2.toString(), std::to_string(100000 % 97));
 
@@ -409,17 +405,17 @@ TEST(ModularReduction, ANewKeyRebuildsTheCacheAndTheSameKeyDoesNot) {
     // The radix is part of the key: the same (k, b, n, c) on residues in two
     // radices needs the modulus written in each.
     RadixInt r1(1000000, BigInt(123456789));
-    reduceRadix(r1, 1, 10, 5, 1);
+    reduceRadix(r1, {1, 10, 5, 1});
     before = RadixModulusRebuilds();
-    reduceRadix(r1, 1, 10, 5, 1);
+    reduceRadix(r1, {1, 10, 5, 1});
     EXPECT_EQ(RadixModulusRebuilds(), before);
     RadixInt r2(1000, BigInt(123456789));
-    reduceRadix(r2, 1, 10, 5, 1);
+    reduceRadix(r2, {1, 10, 5, 1});
     EXPECT_EQ(RadixModulusRebuilds(), ++before);
     EXPECT_EQ(r2.toBigInt().toString(), std::to_string(123456789 % 100001));
     for (auto [k, b, n, c] : {std::tuple{2u, 10u, 5u, 1}, {2u, 10u, 6u, 1}, {2u, 10u, 6u, -1}}) {
         RadixInt y(1000, BigInt(123456789));
-        reduceRadix(y, k, b, n, c);
+        reduceRadix(y, {k, b, n, c});
         EXPECT_EQ(RadixModulusRebuilds(), ++before);
     }
 
@@ -440,7 +436,7 @@ TEST(ModularReduction, ANewKeyRebuildsTheCacheAndTheSameKeyDoesNot) {
 // A chain of `steps` squarings, each followed with probability 1/2 by a
 // multiplication by a, every residue compared with GMP (the base-2 residue
 // after a copy has been brought into [0, N)).
-void RunChain(const Form& f, uint32_t a, int steps, bool radixToo) {
+void RunChain(const Candidate& f, uint32_t a, int steps, bool radixToo) {
     std::mt19937 rng(uint32_t(TestSeed()) ^ f.n);
     Mpz N = ModulusOf(f), want(a);
     BigInt x{int32_t(a)};
@@ -451,19 +447,19 @@ void RunChain(const Form& f, uint32_t a, int steps, bool radixToo) {
         if (multiply) mpz_mul_ui(want, want, a);
         mpz_mod(want, want, N);
         if (f.b == 2) {
-            SquareStepBase2(x, f.k, f.n, f.c);
-            if (multiply) MulStepBase2(x, a, f.k, f.n, f.c);
+            SquareStepBase2(x, f);
+            if (multiply) MulStepBase2(x, a, f);
             BigInt finished(x);
-            FinishBase2(finished, f.k, f.n, f.c);
+            FinishBase2(finished, f);
             ASSERT_TRUE(SameValue(finished, want)) << Describe(f) << " step " << i;
         } else {
-            SquareStepGeneral(x, f.k, f.b, f.n, f.c);
-            if (multiply) MulStepGeneral(x, a, f.k, f.b, f.n, f.c);
+            SquareStepGeneral(x, f);
+            if (multiply) MulStepGeneral(x, a, f);
             ASSERT_TRUE(SameValue(x, want)) << Describe(f) << " step " << i;
         }
         if (radixToo) {
-            SquareStepRadix(rx, f.k, f.b, f.n, f.c);
-            if (multiply) MulStepRadix(rx, int32_t(a), f.k, f.b, f.n, f.c);
+            SquareStepRadix(rx, f);
+            if (multiply) MulStepRadix(rx, int32_t(a), f);
             ASSERT_TRUE(SameValue(rx, want)) << Describe(f) << " radix step " << i;
         }
     }
@@ -472,13 +468,13 @@ void RunChain(const Form& f, uint32_t a, int steps, bool radixToo) {
 TEST(ModularPowerLoop, SquaringChainsFollowGmpStepByStep) {
     // Sizes from one word to a few thousand bits (transform products), every
     // offset sign, k at both ends of its range.
-    const std::vector<Form> forms = {
+    const std::vector<Candidate> forms = {
         {3, 2, 2, 1},          {1, 2, 127, -1},        {0xffffffffu, 2, 3001, 1}, {0x80000001u, 2, 5000, -1},
         {12345, 2, 2000, 3},   {15, 2, 4100, -15},     {7, 2, 3000, 7},           {0xffffffffu, 3, 1900, -1},
         {2, 10, 1000, 1},      {999, 10, 1001, -3},    {5, 12, 1200, 15},         {0x7fffffffu, 999999, 200, 1},
         {1, 4, 1500, -1},      {65535, 7, 1700, 1},
     };
-    for (const Form& f : forms) {
+    for (const Candidate& f : forms) {
         for (uint32_t a : {3u, 5u}) RunChain(f, a, Repeats(40), f.b != 2 || f.n < 1000);
     }
 }
@@ -518,25 +514,25 @@ TEST(ModularPowerLoop, CyclotomicAndGfnStepsAndPowersFollowGmp) {
     // Right-to-left powers with general products, every kind of modulus.
     const uint32_t e = 0xfedcba97u;
     const std::vector<ModulusForm> forms = {
-        {ModulusKind::Base2, 0xffffffffu, 2, 1500, -1}, {ModulusKind::General, 5, 10, 700, 7},
-        {ModulusKind::Cyclotomic, 0, 3, 210, 0},        {ModulusKind::Radix, 0x80000001u, 12, 600, -3},
-        {ModulusKind::Gfn, 0, 1000000, 128, 0},
+        {ModulusKind::Base2, {0xffffffffu, 2, 1500, -1}}, {ModulusKind::General, {5, 10, 700, 7}},
+        {ModulusKind::Cyclotomic, {0, 3, 210, 0}},        {ModulusKind::Radix, {0x80000001u, 12, 600, -3}},
+        {ModulusKind::Gfn, {0, 1000000, 128, 0}},
     };
     for (const ModulusForm& f : forms) {
         Mpz N;
         if (f.kind == ModulusKind::Cyclotomic) {
-            N = ToMpz(CyclotomicValue(f.n, f.b));
+            N = ToMpz(CyclotomicValue(f.N.n, f.N.b));
         } else if (f.kind == ModulusKind::Gfn) {
-            mpz_ui_pow_ui(N, f.b, f.n);
+            mpz_ui_pow_ui(N, f.N.b, f.N.n);
             mpz_add_ui(N, N, 1);
         } else {
-            N = ModulusOf(Form{f.k, f.b, f.n, f.c});
+            N = ModulusOf(f.N);
         }
         Mpz base, want;
         mpz_sub_ui(base, N, 2);
         mpz_powm_ui(want, base, e, N);
         if (f.kind == ModulusKind::Radix || f.kind == ModulusKind::Gfn) {
-            uint32_t radix = f.kind == ModulusKind::Gfn ? f.b : RadixOf(f.b);
+            uint32_t radix = f.kind == ModulusKind::Gfn ? f.N.b : RadixOf(f.N.b);
             RadixInt p = PowerByForm(ToRadix(radix, base), e, f);
             EXPECT_TRUE(SameValue(p, want)) << int(f.kind);
             BigInt binary(1);

@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "arith/Candidate.h"
 #include "arith/ModularSteps.h"
 #include "arith/RadixChoice.h"
 #include "arith/ReduceBase2.h"
@@ -25,12 +26,7 @@ using testing::SameValue;
 using testing::TestSeed;
 using testing::ToMpz;
 
-struct Form {
-    uint32_t k, b, n;
-    int32_t c;
-};
-
-Mpz ModulusOf(const Form& f) {
+Mpz ModulusOf(const Candidate& f) {
     Mpz m;
     mpz_ui_pow_ui(m, f.b, f.n);
     mpz_mul_ui(m, m, f.k);
@@ -39,18 +35,18 @@ Mpz ModulusOf(const Form& f) {
     return m;
 }
 
-std::string Describe(const Form& f, int step) {
+std::string Describe(const Candidate& f, int step) {
     return std::to_string(f.k) + "*" + std::to_string(f.b) + "^" + std::to_string(f.n) + "+(" +
            std::to_string(f.c) + ") step " + std::to_string(step) + " seed " + std::to_string(TestSeed());
 }
 
 TEST(ModularLong, LargeSquaringChainsFollowGmp) {
-    const Form forms[] = {
+    const Candidate forms[] = {
         {0xffffffffu, 2, 1u << 17, 1},  {3, 2, (1u << 20) - 7, -1},   {0x80000001u, 2, 200000, 15},
         {5, 10, 40000, 1},              {0xfffffffbu, 10, 39999, -1}, {7, 3, 83000, 3},
         {1, 999999, 7000, -1},
     };
-    for (const Form& f : forms) {
+    for (const Candidate& f : forms) {
         const uint32_t a = 3;
         std::mt19937 rng(uint32_t(TestSeed()) ^ f.n);
         Mpz N = ModulusOf(f), want(a);
@@ -64,17 +60,17 @@ TEST(ModularLong, LargeSquaringChainsFollowGmp) {
             if (multiply) mpz_mul_ui(want, want, a);
             mpz_mod(want, want, N);
             if (f.b == 2) {
-                SquareStepBase2(x, f.k, f.n, f.c);
-                if (multiply) MulStepBase2(x, a, f.k, f.n, f.c);
+                SquareStepBase2(x, f);
+                if (multiply) MulStepBase2(x, a, f);
                 BigInt finished(x);
-                FinishBase2(finished, f.k, f.n, f.c);
+                FinishBase2(finished, f);
                 ASSERT_TRUE(SameValue(finished, want)) << Describe(f, i);
             } else {
-                SquareStepGeneral(x, f.k, f.b, f.n, f.c);
-                if (multiply) MulStepGeneral(x, a, f.k, f.b, f.n, f.c);
+                SquareStepGeneral(x, f);
+                if (multiply) MulStepGeneral(x, a, f);
                 ASSERT_TRUE(SameValue(x, want)) << Describe(f, i);
-                SquareStepRadix(rx, f.k, f.b, f.n, f.c);
-                if (multiply) MulStepRadix(rx, int32_t(a), f.k, f.b, f.n, f.c);
+                SquareStepRadix(rx, f);
+                if (multiply) MulStepRadix(rx, int32_t(a), f);
                 ASSERT_TRUE(SameValue(rx.toBigInt(), want)) << Describe(f, i) << " radix";
             }
         }
@@ -92,7 +88,7 @@ TEST(ModularLong, ManyRandomProductsOfResidues) {
         uint32_t k = uint32_t(rng()) | 1u;
         uint32_t n = std::uniform_int_distribution<uint32_t>(1, b == 2 ? 20000 : 1500)(rng);
         int32_t c = int32_t(rng() % 31) - 15;
-        Form f{k, b, n, c};
+        const Candidate f{k, b, n, c};
         Mpz N = ModulusOf(f);
         if (mpz_cmp_ui(N.v, 1) <= 0) continue;
         Mpz u, v, w, want;
@@ -101,11 +97,11 @@ TEST(ModularLong, ManyRandomProductsOfResidues) {
         mpz_mul(w, u, v);
         mpz_mod(want, w, N);
         BigInt x = FromMpz(w);
-        reduceGeneral(x, k, b, n, c);
+        reduceGeneral(x, f);
         ASSERT_TRUE(SameValue(x, want)) << Describe(f, round);
         if (b != 2) {
             RadixInt r(RadixOf(b), FromMpz(w));
-            reduceRadix(r, k, b, n, c);
+            reduceRadix(r, f);
             ASSERT_TRUE(SameValue(r.toBigInt(), want)) << Describe(f, round) << " radix";
         }
     }
