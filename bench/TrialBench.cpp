@@ -12,6 +12,7 @@
 
 #include "bench/Topics.h"
 #include "report/ResultLog.h"
+#include "report/ResultLogTrialReport.h"
 #include "sieve/PrimeSieve.h"
 #include "sieve/TrialDivide.h"
 #include "sieve/TrialLimit.h"
@@ -47,9 +48,10 @@ void RunTrialBench() {
 
     ResultLog log(nullptr, std::filesystem::temp_directory_path());
     std::atomic<bool> running{true};
-    const TrialContext context{log, running, {}};
+    ResultLogTrialReport report(log);
+    const TrialContext context{report, running, {}};
     bool found = true;
-    const double trial = MinimumSeconds([&] { TrialDivide(found, k, b, n, 1, context); }, 5);
+    const double trial = MinimumSeconds([&] { TrialDivide(found, {k, b, n, 1}, context); }, 5);
     // No reference library divides by all these primes; the row carries the
     // workload instead (limit, primes tested, primes per second).
     std::printf("case=trialdivide-%u-%u-%u ours_us=%.0f limit=%llu primes=%llu primes_per_s=%.3e found=%d\n", k, b,

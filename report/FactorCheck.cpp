@@ -21,19 +21,19 @@ uint64_t PowMod(uint64_t base, uint32_t e, uint64_t f) {
 
 }  // namespace
 
-uint64_t CandidateResidue(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f) {
+uint64_t CandidateResidue(const Candidate& N, uint64_t f) {
     if (f == 0) throw ArithmeticFault("factor check: zero divisor");
-    const uint64_t kbn = MulMod(k % f, PowMod(b, n, f), f);
-    const uint64_t cAbs = c < 0 ? uint64_t(0) - uint64_t(int64_t(c)) : uint64_t(c);
-    const uint64_t cRes = cAbs % f;
-    if (c >= 0) return uint64_t((u128(kbn) + cRes) % f);
+    const uint64_t kbn = MulMod(N.k % f, PowMod(N.b, N.n, f), f);
+    const uint64_t cRes = N.offsetMagnitude() % f;
+    if (N.c >= 0) return uint64_t((u128(kbn) + cRes) % f);
     return kbn >= cRes ? kbn - cRes : kbn + (f - cRes);
 }
 
-bool CandidateEquals(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f) {
+bool CandidateEquals(const Candidate& N, uint64_t f) {
+    const uint32_t k = N.k, b = N.b, n = N.n;
     // N = f needs k*b^n = f - c, which lies in (-2^31, 2^64 + 2^31); stop
     // multiplying as soon as the product passes that, long before 128 bits.
-    const __int128 target = __int128(f) - c;
+    const __int128 target = __int128(f) - N.c;
     if (target < 0) return false;
     u128 v = k;
     if (n != 0 && b < 2) return u128(k) * b == u128(target);  // b^n is b

@@ -5,13 +5,15 @@
 
 #include <cstdint>
 
+#include "arith/Candidate.h"
+
 namespace numen {
 
 // (k*b^n + c) mod f in [0, f), c reduced as a true residue (c < 0 included).
 // Raises ArithmeticFault for f = 0.
-uint64_t CandidateResidue(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f);
+uint64_t CandidateResidue(const Candidate& N, uint64_t f);
 
 // k*b^n + c == f exactly (no overflow for any n).
-bool CandidateEquals(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f);
+bool CandidateEquals(const Candidate& N, uint64_t f);
 
 }  // namespace numen

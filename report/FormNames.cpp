@@ -6,8 +6,6 @@ namespace numen {
 
 namespace {
 
-uint32_t Magnitude(int32_t c) { return c < 0 ? uint32_t(0) - uint32_t(c) : uint32_t(c); }
-
 void Add(PrimeRecord& r, const char* name, std::string note) {
     r.record += name;
     r.notes.push_back(std::move(note));
@@ -59,13 +57,17 @@ void WalkCullenWoodall(PrimeRecord& r, uint32_t k, uint32_t b, uint32_t n, bool 
 
 }  // namespace
 
-PrimeRecord DescribePrime(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+PrimeRecord DescribePrime(const Candidate& N) {
+    const uint32_t k = N.k, b = N.b, n = N.n;
+    const int32_t c = N.c;
+    const uint32_t m = N.offsetMagnitude();
     PrimeRecord r;
     if (c >= 0) r.record = k == 1 ? Format("%u^%u+%d", b, n, c) : Format("%u*%u^%u+%d", k, b, n, c);
-    else r.record = k == 1 ? Format("%u^%u-%u", b, n, Magnitude(c)) : Format("%u*%u^%u-%u", k, b, n, Magnitude(c));
-    if (c != 1 && c != -1) return r;
+    else r.record = k == 1 ? Format("%u^%u-%u", b, n, m) : Format("%u*%u^%u-%u", k, b, n, m);
+    if (N.isChainOffset()) return r;
 
-    const bool plus = c == 1;
+    // 1*b^n + 1 is named so whatever n: the record does not ask for 2^m.
+    const bool plus = N.isPlusOne();
     if (k == 1) {
         if (plus && b == 2) Add(r, " Fermat", Format(" - Fermat (2^%u + 1) -", n));
         else if (plus) Add(r, " Generalized Fermat", Format(" - Generalized Fermat (%u^%u + 1) -", b, n));

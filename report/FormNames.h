@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "arith/Candidate.h"
+
 namespace numen {
 
 struct PrimeRecord {
@@ -25,6 +27,6 @@ struct PrimeRecord {
     std::vector<std::string> notes;
 };
 
-PrimeRecord DescribePrime(uint32_t k, uint32_t b, uint32_t n, int32_t c);
+PrimeRecord DescribePrime(const Candidate& N);
 
 }  // namespace numen

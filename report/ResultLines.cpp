@@ -6,13 +6,12 @@ namespace numen {
 
 namespace {
 
-// |c| without overflow for INT32_MIN; printed with %u where the line shows
-// " - |c|" (same text as %d for every other value).
-uint32_t Magnitude(int32_t c) { return c < 0 ? uint32_t(0) - uint32_t(c) : uint32_t(c); }
-
-std::string CompositeText(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                          bool verification, const double* err) {
-    const uint32_t m = Magnitude(c);
+// |c| is printed with %u where the line shows " - |c|": the same text as %d
+// for every value but INT32_MIN, which has no positive int.
+std::string CompositeText(const Candidate& N, int32_t x, int32_t q, bool verification, const double* err) {
+    const uint32_t k = N.k, b = N.b, n = N.n;
+    const int32_t c = N.c;
+    const uint32_t m = N.offsetMagnitude();
     if (x == 0) {
         return c >= 0 ? Format("%u*%u^%u + %d is composite (square)\r\n", k, b, n, c)
                       : Format("%u*%u^%u - %u is composite (square)\r\n", k, b, n, m);
@@ -44,36 +43,43 @@ std::string CompositeText(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t
 
 }  // namespace
 
-std::string PrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                      bool verification, uint32_t digits) {
+std::string PrimeLine(const Candidate& N, int32_t x, int32_t q, bool verification, uint32_t digits) {
+    const uint32_t k = N.k, b = N.b, n = N.n, m = N.offsetMagnitude();
+    const int32_t c = N.c;
     const char* v = verification ? "verification : " : "";
     const int d = int(digits);
     if (x == 0) {
         return c >= 0 ? Format("%u*%u^%u + %d is prime! [%d digits]\r\n", k, b, n, c, d)
-                      : Format("%u*%u^%u - %u is prime! [%d digits]\r\n", k, b, n, Magnitude(c), d);
+                      : Format("%u*%u^%u - %u is prime! [%d digits]\r\n", k, b, n, m, d);
     }
     return c >= 0 ? Format("%u*%u^%u + %d is prime! (%sa = %d) [%d digits]\r\n", k, b, n, c, v, x, d)
-                  : Format("%u*%u^%u - %u is prime! (%sP = %d, Q = %d) [%d digits]\r\n", k, b, n, Magnitude(c),
-                           v, x, q, d);
+                  : Format("%u*%u^%u - %u is prime! (%sP = %d, Q = %d) [%d digits]\r\n", k, b, n, m, v, x, q, d);
 }
 
-std::string CompositeLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                          bool verification) {
-    return CompositeText(k, b, n, c, x, q, verification, nullptr);
+std::string CompositeLine(const Candidate& N, int32_t x, int32_t q, bool verification) {
+    return CompositeText(N, x, q, verification, nullptr);
 }
 
-std::string CompositeErrLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                             bool verification, double err) {
-    return CompositeText(k, b, n, c, x, q, verification, &err);
+std::string CompositeErrLine(const Candidate& N, int32_t x, int32_t q, bool verification, double err) {
+    return CompositeText(N, x, q, verification, &err);
 }
 
-std::string FactorLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f) {
-    return c >= 0 ? Format("%u*%u^%u + %d factor : %.0lf\r\n", k, b, n, c, double(f))
-                  : Format("%u*%u^%u - %u factor : %.0lf\r\n", k, b, n, Magnitude(c), double(f));
+std::string FactorLine(const Candidate& N, uint64_t f) {
+    return N.c >= 0 ? Format("%u*%u^%u + %d factor : %.0lf\r\n", N.k, N.b, N.n, N.c, double(f))
+                    : Format("%u*%u^%u - %u factor : %.0lf\r\n", N.k, N.b, N.n, N.offsetMagnitude(), double(f));
 }
 
-std::string FactorErrorLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f) {
-    return Format("%u*%u^%u + %d factor : %.0lf ERROR\r\n", k, b, n, c, double(f));
+std::string FactorErrorLine(const Candidate& N, uint64_t f) {
+    return Format("%u*%u^%u + %d factor : %.0lf ERROR\r\n", N.k, N.b, N.n, N.c, double(f));
+}
+
+std::string TrialProgressText(const Candidate& N, uint64_t limit) {
+    return Format("%u*%u^%u %c %u ? Trial division up to %.0lf", N.k, N.b, N.n, N.c >= 0 ? '+' : '-',
+                  N.offsetMagnitude(), double(limit));
+}
+
+std::string GfnTrialProgressText(uint32_t b, uint32_t n, uint64_t count, uint64_t step) {
+    return Format("%u^%u + 1 ? Trial division up to %.0lf*%llu + 1", b, n, double(count), (unsigned long long)step);
 }
 
 }  // namespace numen

@@ -1,37 +1,45 @@
 // The text of every result line about one candidate N = k*b^n + c: prime,
-// composite, failed verification, factor. Pure functions, no destinations;
-// ResultLog decides where each line goes.
+// composite, failed verification, factor; and the progress texts of trial
+// division. Pure functions, no destinations; ResultLog decides where each
+// line goes.
 //
-// Lines end in CR LF (they stay in the pane). A negative c is written as
-// " - |c|", a non-negative one as " + c"; the one exception is the factor
-// ERROR line, which prints c as a signed decimal after " + ".
+// Lines end in CR LF (they stay in the pane); progress texts have no line
+// end (the next text replaces them). A negative c is written as " - |c|", a
+// non-negative one as " + c"; the one exception is the factor ERROR line,
+// which prints c as a signed decimal after " + ".
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "arith/Candidate.h"
+
 namespace numen {
 
 // x = 0: the plain line; otherwise the base a (c >= 0) or the Lucas
 // parameters P = x and Q (c < 0), prefixed by "verification : " when set.
-std::string PrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                      bool verification, uint32_t digits);
+std::string PrimeLine(const Candidate& N, int32_t x, int32_t q, bool verification, uint32_t digits);
 
 // x = 0: the "(square)" line. Otherwise a composite (verification clear) or a
 // failed verification (set); for c < 0, Q = 0 means the base a = x was used,
 // Q != 0 the Lucas parameters P = x, Q.
-std::string CompositeLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                          bool verification);
+std::string CompositeLine(const Candidate& N, int32_t x, int32_t q, bool verification);
 
 // As CompositeLine with the largest round-off error ("err = %.2e") added
 // inside the parentheses; the "(square)" line is unchanged.
-std::string CompositeErrLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                             bool verification, double err);
+std::string CompositeErrLine(const Candidate& N, int32_t x, int32_t q, bool verification, double err);
 
 // A factor f of N; f is printed as a real with no decimals.
-std::string FactorLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f);
+std::string FactorLine(const Candidate& N, uint64_t f);
 
 // A reported factor that does not divide N.
-std::string FactorErrorLine(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f);
+std::string FactorErrorLine(const Candidate& N, uint64_t f);
+
+// Trial division of N by the primes below limit (the limit as a real with
+// no decimals).
+std::string TrialProgressText(const Candidate& N, uint64_t limit);
+
+// Trial division of b^n + 1 by step*i + 1 for i below count.
+std::string GfnTrialProgressText(uint32_t b, uint32_t n, uint64_t count, uint64_t step);
 
 }  // namespace numen

@@ -72,42 +72,39 @@ void ResultLog::ReportNote(std::string_view text, bool toResults) {
     if (toResults) AppendResults(std::string(text) + "\n");
 }
 
-void ResultLog::AnnouncePrime(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                              bool verification, bool record) {
-    BigInt N;
-    N.setCandidate(k, b, n, c);
-    PrintLine(PrimeLine(k, b, n, c, x, q, verification, DecimalDigitCount(N)));
+void ResultLog::AnnouncePrime(const Candidate& N, int32_t x, int32_t q, bool verification, bool record) {
+    BigInt value;
+    value.setCandidate(N.k, N.b, N.n, N.c);
+    PrintLine(PrimeLine(N, x, q, verification, DecimalDigitCount(value)));
     if (!record) return;
-    const PrimeRecord described = DescribePrime(k, b, n, c);
+    const PrimeRecord described = DescribePrime(N);
     for (const std::string& note : described.notes) ReportNote(note, false);
     AppendResults(described.record + "\n");
 }
 
-void ResultLog::ReportComposite(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                                bool verification) {
-    const std::string line = CompositeLine(k, b, n, c, x, q, verification);
+void ResultLog::ReportComposite(const Candidate& N, int32_t x, int32_t q, bool verification) {
+    const std::string line = CompositeLine(N, x, q, verification);
     if (verification && x != 0) PrintLine(line);
     else PrintVerbose(line);
 }
 
-void ResultLog::ReportCompositeErr(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                                   bool verification, float err) {
-    const std::string line = CompositeErrLine(k, b, n, c, x, q, verification, double(err));
+void ResultLog::ReportCompositeErr(const Candidate& N, int32_t x, int32_t q, bool verification, float err) {
+    const std::string line = CompositeErrLine(N, x, q, verification, double(err));
     if (verification && x != 0) PrintLine(line);
     else PrintVerbose(line);
 }
 
-void ResultLog::ReportFactor(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f) {
-    if (CandidateResidue(k, b, n, c, f) != 0) {
-        PrintLine(FactorErrorLine(k, b, n, c, f));
+void ResultLog::ReportFactor(const Candidate& N, uint64_t f) {
+    if (CandidateResidue(N, f) != 0) {
+        PrintLine(FactorErrorLine(N, f));
         PostToWindow(RunEndedText, PaneText);
         return;
     }
-    if (n < 64 && CandidateEquals(k, b, n, c, f)) {
-        AnnouncePrime(k, b, n, c, 0, 0, true, true);
+    if (N.n < 64 && CandidateEquals(N, f)) {
+        AnnouncePrime(N, 0, 0, true, true);
         return;
     }
-    PrintVerbose(FactorLine(k, b, n, c, f));
+    PrintVerbose(FactorLine(N, f));
 }
 
 }  // namespace numen

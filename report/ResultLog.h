@@ -16,6 +16,7 @@
 #include <functional>
 #include <string_view>
 
+#include "arith/Candidate.h"
 #include "report/MessageSink.h"
 
 namespace numen {
@@ -69,19 +70,16 @@ public:
 
     // The prime line (PrintLine); with record set also a note per special
     // form and the "Numen.txt" record.
-    void AnnouncePrime(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                       bool verification, bool record);
+    void AnnouncePrime(const Candidate& N, int32_t x, int32_t q, bool verification, bool record);
     // Failed verification (verification set, x != 0): PrintLine; a composite
     // or a square (x = 0): PrintVerbose.
-    void ReportComposite(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                         bool verification);
+    void ReportComposite(const Candidate& N, int32_t x, int32_t q, bool verification);
     // The same with the largest round-off error err in the line.
-    void ReportCompositeErr(uint32_t k, uint32_t b, uint32_t n, int32_t c, int32_t x, int32_t q,
-                            bool verification, float err);
+    void ReportCompositeErr(const Candidate& N, int32_t x, int32_t q, bool verification, float err);
     // Checks that f (2 <= f < 2^63) divides N. A false factor prints the
     // ERROR line and posts RunEndedText, which ends the run; f = N (n < 64)
     // is announced as a prime; a true factor is a verbose line.
-    void ReportFactor(uint32_t k, uint32_t b, uint32_t n, int32_t c, uint64_t f);
+    void ReportFactor(const Candidate& N, uint64_t f);
 
 private:
     void AppendWithRetry(const char* fileName, std::string_view text);

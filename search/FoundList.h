@@ -12,12 +12,9 @@
 #include <array>
 #include <cstdint>
 
-namespace numen {
+#include "arith/Candidate.h"
 
-struct FoundPrime {
-    uint32_t k = 0, b = 0, n = 0;
-    int32_t c = 0;
-};
+namespace numen {
 
 class FoundList {
 public:
@@ -25,15 +22,15 @@ public:
 
     void clear() { count_ = 0; }
     // Records the prime; false (nothing written) when the list is full.
-    bool append(uint32_t k, uint32_t b, uint32_t n, int32_t c);
-    bool contains(uint32_t k, uint32_t b, uint32_t n, int32_t c) const;
+    bool append(const Candidate& prime);
+    bool contains(const Candidate& prime) const;
 
     uint32_t count() const { return count_; }
-    const FoundPrime& operator[](uint32_t i) const { return entries_[i]; }
+    const Candidate& operator[](uint32_t i) const { return entries_[i]; }
 
 private:
     uint32_t count_ = 0;
-    std::array<FoundPrime, kCapacity> entries_{};
+    std::array<Candidate, kCapacity> entries_{};
 };
 
 }  // namespace numen

@@ -18,6 +18,7 @@
 #include <variant>
 
 #include "shell/IniFile.h"
+#include "sieve/TrialLimit.h"
 
 namespace numen {
 
@@ -57,6 +58,9 @@ struct Settings {
 
 // The largest manual trial-division limit: factors stay below 2^60.
 inline constexpr double kPMaxLimit = 1.15e18;
+
+// The "Manual PMax" preference as trial division takes it.
+inline ManualLimit ManualLimitOf(const Settings& s) { return {s.bPMax != 0, s.PMax}; }
 
 enum class ReadRule {
     None,

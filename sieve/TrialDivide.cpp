@@ -9,8 +9,6 @@
 
 #include "arith/BigInt.h"
 #include "arith/CyclotomicValue.h"
-#include "report/MessageSink.h"
-#include "report/TextFormat.h"
 #include "sieve/ExponentWord.h"
 #include "sieve/PrimeSieve.h"
 #include "sieve/ResidueKernels.h"
@@ -36,9 +34,10 @@ inline U MinusCModP(int32_t c, U p) {
 // flag polled one pair after the other, and the first pair whose second
 // member reaches the limit is left untested.
 template <typename U, typename Next, typename Kernel>
-bool DividePairs(bool& found, uint64_t limit, uint32_t k, uint32_t b, uint32_t n, int32_t c,
-                 const TrialContext& context, Next next, Kernel kernel) {
+bool DividePairs(bool& found, uint64_t limit, const Candidate& N, const TrialContext& context, Next next,
+                 Kernel kernel) {
     PrimeSieve& sieve = SharedPrimeSieve();
+    const int32_t c = N.c;
     // Index of the divisor among p[i], p[i + 1] (tested in that order), or -1.
     auto divides = [c](const U* p, const U* r, int i) {
         return r[i] == MinusCModP(c, p[i]) ? i : r[i + 1] == MinusCModP(c, p[i + 1]) ? i + 1 : -1;
@@ -57,7 +56,7 @@ bool DividePairs(bool& found, uint64_t limit, uint32_t k, uint32_t b, uint32_t n
             hit = divides(p, r, 2);
         }
         if (hit >= 0) {
-            context.log.ReportFactor(k, b, n, c, p[hit]);
+            context.report.factorFound(N, p[hit]);
             found = true;
             return true;
         }
@@ -80,12 +79,10 @@ bool EqualsWord(const BigInt& x, uint32_t v) { return x.size() == 1 && x.words()
 
 }  // namespace
 
-bool TrialDivide(bool& found, uint32_t k, uint32_t b, uint32_t n, int32_t c, const TrialContext& context) {
+bool TrialDivide(bool& found, const Candidate& N, const TrialContext& context) {
+    const uint32_t k = N.k, b = N.b, n = N.n;
     const uint64_t limit = TrialLimit(CandidateBits(b, n), context.manual);
-    const uint32_t absC = c >= 0 ? uint32_t(c) : 0u - uint32_t(c);
-    context.log.PostToWindow(Format("%u*%u^%u %c %u ? Trial division up to %.0lf", k, b, n, c >= 0 ? '+' : '-',
-                                    absC, double(limit)),
-                             PaneText);
+    context.report.divisionStarted(N, limit);
 
     // n = 0 is k*1^1: the kernels need an exponent of at least 1.
     const uint32_t kb = n == 0 ? 1 : b;
@@ -96,22 +93,22 @@ bool TrialDivide(bool& found, uint32_t k, uint32_t b, uint32_t n, int32_t c, con
     if (limit <= kLimit32) {
         if (kb == 2) {
             const Base2Start start = PlanBase2(w);
-            return DividePairs<uint32_t>(found, limit, k, b, n, c, context, next32,
+            return DividePairs<uint32_t>(found, limit, N, context, next32,
                                          [&](const uint32_t* p, uint32_t* r) {
                                              ResiduesBase2W32<4>(k, start, p, r);
                                          });
         }
-        return DividePairs<uint32_t>(found, limit, k, b, n, c, context, next32,
+        return DividePairs<uint32_t>(found, limit, N, context, next32,
                                      [&](const uint32_t* p, uint32_t* r) { ResiduesW32<4>(k, kb, w, p, r); });
     }
     if (kb == 2) {
         const Base2Start start = PlanBase2(w);
-        return DividePairs<uint64_t>(found, limit, k, b, n, c, context, next64,
+        return DividePairs<uint64_t>(found, limit, N, context, next64,
                                      [&](const uint64_t* p, uint64_t* r) {
                                          ResiduesBase2W64<4>(k, start, p, r);
                                      });
     }
-    return DividePairs<uint64_t>(found, limit, k, b, n, c, context, next64,
+    return DividePairs<uint64_t>(found, limit, N, context, next64,
                                  [&](const uint64_t* p, uint64_t* r) { ResiduesW64<4>(k, kb, w, p, r); });
 }
 
@@ -124,9 +121,7 @@ bool TrialDivideGfn(bool& found, uint32_t b, uint32_t n, const TrialContext& con
     uint64_t count = limit > 2 ? uint64_t((long double)limit / std::log((long double)limit)) : 1;
     const uint64_t step = 2 * uint64_t(n);
     count = std::min(count, (uint64_t(1) << 60) / step);
-    context.log.PostToWindow(
-        Format("%u^%u + 1 ? Trial division up to %.0lf*%llu + 1", b, n, double(count), (unsigned long long)step),
-        PaneText);
+    context.report.gfnDivisionStarted(b, n, count, step);
 
     const uint32_t squarings = uint32_t(__builtin_ctz(n));
     // q mod 3, 5, 7, carried by adding step mod 3, 5, 7.
@@ -141,7 +136,7 @@ bool TrialDivideGfn(bool& found, uint32_t b, uint32_t n, const TrialContext& con
             if (kept == 4) {
                 kept = 0;
                 if (const unsigned mask = GfnMinusOneMask(b, squarings, group); mask != 0) {
-                    context.log.ReportFactor(1, b, n, 1, group[__builtin_ctz(mask)]);
+                    context.report.factorFound(Candidate{1, b, n, 1}, group[__builtin_ctz(mask)]);
                     found = true;
                     return true;
                 }
@@ -163,7 +158,7 @@ bool TrialDividePhi(bool& found, uint32_t n, uint32_t b, const TrialContext& con
     for (uint32_t t : DivisorsOf(n)) {
         if (t < 2 || ModWord(value, t) != 0) continue;
         found = !EqualsWord(value, t);
-        if (found) context.log.ReportFactor(1, b, n, -1, t);
+        if (found) context.report.factorFound(Candidate{1, b, n, -1}, t);
         return true;
     }
 
@@ -172,7 +167,7 @@ bool TrialDividePhi(bool& found, uint32_t n, uint32_t b, const TrialContext& con
         const uint32_t q = j * n + 1;
         if (ModWord(value, q) == 0) {
             found = !EqualsWord(value, q);
-            if (found) context.log.ReportFactor(1, b, n, -1, q);
+            if (found) context.report.factorFound(Candidate{1, b, n, -1}, q);
             return true;
         }
         if (!context.running.load(std::memory_order_relaxed)) return false;

@@ -6,7 +6,8 @@
 //
 // Contract of all three: a true result means the division ran to its end;
 // found is then true exactly when a divisor was found and handed to
-// ResultLog::ReportFactor (which checks it exactly and prints it). A false
+// TrialReport::factorFound (for a search: ResultLog::ReportFactor, which
+// checks it exactly and prints it). A false
 // result means the running flag was cleared: the run is stopping, found is
 // left unwritten, and the caller returns at once. The flag is polled after
 // every pair of primes (TrialDivide), every kept divisor (TrialDivideGfn) or
@@ -18,21 +19,20 @@
 #include <atomic>
 #include <cstdint>
 
-#include "report/ResultLog.h"
-#include "shell/Settings.h"
+#include "arith/Candidate.h"
 #include "sieve/TrialLimit.h"
+#include "sieve/TrialReport.h"
 
 namespace numen {
 
-// What a trial division reads from outside: where factors and the progress
-// text go, the running flag of the run, and the manual limit preference.
+// What a trial division reads from outside: where its start and its factor
+// are reported, the running flag of the run, and the manual limit
+// preference (shell/Settings.h: ManualLimitOf).
 struct TrialContext {
-    ResultLog& log;
+    TrialReport& report;
     const std::atomic<bool>& running;
     ManualLimit manual{};
 };
-
-inline ManualLimit ManualLimitOf(const Settings& s) { return {s.bPMax != 0, s.PMax}; }
 
 // N = k*b^n + c, up to TrialLimit(CandidateBits(b, n)). Primes are taken in
 // pairs (2, 3), (5, 7), ... and the division ends at the first pair whose
@@ -42,7 +42,7 @@ inline ManualLimit ManualLimitOf(const Settings& s) { return {s.bPMax != 0, s.PM
 // Divisibility is decided from the true residue of c modulo p, so chain
 // offsets larger than p are handled exactly. A limit above kLimit32 uses
 // the 64-bit kernels and Next64 throughout.
-bool TrialDivide(bool& found, uint32_t k, uint32_t b, uint32_t n, int32_t c, const TrialContext& context);
+bool TrialDivide(bool& found, const Candidate& N, const TrialContext& context);
 
 // N = b^n + 1 with n a power of two (n < 64: no division). Every prime
 // factor is 1 mod 2n, so the divisors are q = 2n*i + 1 for 1 <= i < I,

@@ -24,6 +24,7 @@
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
+#include "report/ResultLogTrialReport.h"
 #include "report/FormNames.h"
 
 namespace numen {
@@ -58,16 +59,16 @@ protected:
 
 TEST_F(ResultLogTest, PrimeLinesCarryBaseParametersAndExactDigitCount) {
     ResultLog log = MakeLog();
-    log.AnnouncePrime(5, 2, 3, 1, 0, 0, false, false);
-    log.AnnouncePrime(3, 2, 2, -1, 0, 0, true, false);     // x = 0: no "verification : "
-    log.AnnouncePrime(5, 2, 3, 1, 3, 0, false, false);
-    log.AnnouncePrime(5, 2, 3, 1, 3, 0, true, false);
-    log.AnnouncePrime(3, 2, 2, -1, 5, 1, false, false);
-    log.AnnouncePrime(3, 2, 2, -1, 5, -1, true, false);
-    log.AnnouncePrime(3, 2, 2, -1, 3, 0, false, false);    // c < 0 always shows P and Q
-    log.AnnouncePrime(1, 10, 5, -1, 0, 0, false, false);   // 99999: just below a power of ten
-    log.AnnouncePrime(1, 10, 5, 1, 0, 0, false, false);
-    log.AnnouncePrime(1, 2, 1000, 1, 0, 0, false, false);  // 2^1000: 302 digits
+    log.AnnouncePrime({5, 2, 3, 1}, 0, 0, false, false);
+    log.AnnouncePrime({3, 2, 2, -1}, 0, 0, true, false);     // x = 0: no "verification : "
+    log.AnnouncePrime({5, 2, 3, 1}, 3, 0, false, false);
+    log.AnnouncePrime({5, 2, 3, 1}, 3, 0, true, false);
+    log.AnnouncePrime({3, 2, 2, -1}, 5, 1, false, false);
+    log.AnnouncePrime({3, 2, 2, -1}, 5, -1, true, false);
+    log.AnnouncePrime({3, 2, 2, -1}, 3, 0, false, false);    // c < 0 always shows P and Q
+    log.AnnouncePrime({1, 10, 5, -1}, 0, 0, false, false);   // 99999: just below a power of ten
+    log.AnnouncePrime({1, 10, 5, 1}, 0, 0, false, false);
+    log.AnnouncePrime({1, 2, 1000, 1}, 0, 0, false, false);  // 2^1000: 302 digits
     const Lines expected = {
         "5*2^3 + 1 is prime! [2 digits]\r\n",
         "3*2^2 - 1 is prime! [2 digits]\r\n",
@@ -85,27 +86,28 @@ TEST_F(ResultLogTest, PrimeLinesCarryBaseParametersAndExactDigitCount) {
 }
 
 TEST(ResultLogLines, CompositeAndFailedVerification) {
-    EXPECT_EQ(CompositeLine(9, 2, 4, 1, 0, 0, false), "9*2^4 + 1 is composite (square)\r\n");
-    EXPECT_EQ(CompositeLine(9, 2, 4, -1, 0, 0, true), "9*2^4 - 1 is composite (square)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, 1, 3, 0, false), "7*2^5 + 1 is composite. (a = 3)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, -1, 3, 2, false), "7*2^5 - 1 is composite. (P = 3, Q = 2)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, -1, 3, 0, false), "7*2^5 - 1 is composite. (a = 3)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, 1, 3, 0, true), "7*2^5 + 1 : verification failed !? (a = 3)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, -1, 3, -2, true), "7*2^5 - 1 : verification failed !? (P = 3, Q = -2)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, -1, 3, 0, true), "7*2^5 - 1 : verification failed !? (a = 3)\r\n");
-    EXPECT_EQ(CompositeLine(7, 2, 5, -2147483647 - 1, 3, 0, false),
+    EXPECT_EQ(CompositeLine({9, 2, 4, 1}, 0, 0, false), "9*2^4 + 1 is composite (square)\r\n");
+    EXPECT_EQ(CompositeLine({9, 2, 4, -1}, 0, 0, true), "9*2^4 - 1 is composite (square)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, 1}, 3, 0, false), "7*2^5 + 1 is composite. (a = 3)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, -1}, 3, 2, false), "7*2^5 - 1 is composite. (P = 3, Q = 2)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, -1}, 3, 0, false), "7*2^5 - 1 is composite. (a = 3)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, 1}, 3, 0, true), "7*2^5 + 1 : verification failed !? (a = 3)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, -1}, 3, -2, true), "7*2^5 - 1 : verification failed !? (P = 3, Q = -2)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, -1}, 3, 0, true), "7*2^5 - 1 : verification failed !? (a = 3)\r\n");
+    EXPECT_EQ(CompositeLine({7, 2, 5, -2147483647 - 1}, 3, 0, false),
               "7*2^5 - 2147483648 is composite. (a = 3)\r\n");
 
-    EXPECT_EQ(CompositeErrLine(9, 2, 4, 1, 0, 0, false, 0.25), "9*2^4 + 1 is composite (square)\r\n");
-    EXPECT_EQ(CompositeErrLine(7, 2, 5, 1, 3, 0, false, 0.25), "7*2^5 + 1 is composite. (a = 3, err = 2.50e-01)\r\n");
-    EXPECT_EQ(CompositeErrLine(7, 2, 5, -1, 3, 2, false, 3e-5),
+    EXPECT_EQ(CompositeErrLine({9, 2, 4, 1}, 0, 0, false, 0.25), "9*2^4 + 1 is composite (square)\r\n");
+    EXPECT_EQ(CompositeErrLine({7, 2, 5, 1}, 3, 0, false, 0.25), "7*2^5 + 1 is composite. (a = 3, err = 2.50e-01)\r\n");
+    EXPECT_EQ(CompositeErrLine({7, 2, 5, -1}, 3, 2, false, 3e-5),
               "7*2^5 - 1 is composite. (P = 3, Q = 2, err = 3.00e-05)\r\n");
-    EXPECT_EQ(CompositeErrLine(7, 2, 5, -1, 3, 0, false, 0.25), "7*2^5 - 1 is composite. (a = 3, err = 2.50e-01)\r\n");
-    EXPECT_EQ(CompositeErrLine(7, 2, 5, 1, 3, 0, true, 0.25),
+    EXPECT_EQ(CompositeErrLine({7, 2, 5, -1}, 3, 0, false, 0.25),
+              "7*2^5 - 1 is composite. (a = 3, err = 2.50e-01)\r\n");
+    EXPECT_EQ(CompositeErrLine({7, 2, 5, 1}, 3, 0, true, 0.25),
               "7*2^5 + 1 : verification failed !? (a = 3, err = 2.50e-01)\r\n");
-    EXPECT_EQ(CompositeErrLine(7, 2, 5, -1, 3, 2, true, 0.25),
+    EXPECT_EQ(CompositeErrLine({7, 2, 5, -1}, 3, 2, true, 0.25),
               "7*2^5 - 1 : verification failed !? (P = 3, Q = 2, err = 2.50e-01)\r\n");
-    EXPECT_EQ(CompositeErrLine(7, 2, 5, -1, 3, 0, true, 0.25),
+    EXPECT_EQ(CompositeErrLine({7, 2, 5, -1}, 3, 0, true, 0.25),
               "7*2^5 - 1 : verification failed !? (a = 3, err = 2.50e-01)\r\n");
 }
 
@@ -143,7 +145,7 @@ TEST(ResultLogLines, FormNamesAndRecords) {
         {1, 1, 4000000000u, 1, "1^4000000000+1 Generalized Fermat", {" - Generalized Fermat (1^4000000000 + 1) -"}},
     };
     for (const Case& c : cases) {
-        const PrimeRecord r = DescribePrime(c.k, c.b, c.n, c.c);
+        const PrimeRecord r = DescribePrime({c.k, c.b, c.n, c.c});
         EXPECT_EQ(r.record, c.record) << c.k << " " << c.b << " " << c.n << " " << c.c;
         EXPECT_EQ(r.notes, c.notes) << c.record;
     }
@@ -153,7 +155,7 @@ TEST(ResultLogLines, FormNamesAndRecords) {
 
 TEST_F(ResultLogTest, PrimeAnnouncementReachesPaneLogAndResults) {
     ResultLog log = MakeLog();
-    log.AnnouncePrime(141, 2, 141, 1, 3, 0, false, true);
+    log.AnnouncePrime({141, 2, 141, 1}, 3, 0, false, true);
     const std::string line = "141*2^141 + 1 is prime! (a = 3) [45 digits]";
     EXPECT_EQ(sink.texts(), (Lines{line + "\r\n", " - Cullen (141*2^141 + 1) -\r\n"}));
     EXPECT_EQ(Log(), line + "\n - Cullen (141*2^141 + 1) -\n");
@@ -168,20 +170,20 @@ TEST_F(ResultLogTest, VerboseOptionsRouteCompositeAndFactorLines) {
             fs::remove(folder / "Numen.log");
             sink.clear();
             ResultLog log = MakeLog({screen == 1, file == 1, false});
-            log.ReportComposite(7, 2, 5, 1, 3, 0, false);
-            log.ReportFactor(1, 2, 32, 1, 641);
+            log.ReportComposite({7, 2, 5, 1}, 3, 0, false);
+            log.ReportFactor({1, 2, 32, 1}, 641);
             const Lines shown = {composite, "1*2^32 + 1 factor : 641\r\n"};
             EXPECT_EQ(sink.texts(), screen ? shown : Lines{});
             EXPECT_EQ(Log(), file ? "7*2^5 + 1 is composite. (a = 3)\n1*2^32 + 1 factor : 641\n" : "");
             // A failed verification and a prime are never optional.
-            log.ReportCompositeErr(7, 2, 5, -1, 3, 2, true, 0.25);
-            log.AnnouncePrime(5, 2, 3, 1, 0, 0, false, false);
+            log.ReportCompositeErr({7, 2, 5, -1}, 3, 2, true, 0.25);
+            log.AnnouncePrime({5, 2, 3, 1}, 0, 0, false, false);
             EXPECT_EQ(sink.texts().size(), screen ? 4u : 2u);
             EXPECT_NE(Log().find("verification failed !? (P = 3, Q = 2, err = 2.50e-01)\n5*2^3 + 1 is prime!"),
                       std::string::npos);
             // A square is a composite, even in verification.
             sink.clear();
-            log.ReportComposite(9, 2, 4, 1, 0, 0, true);
+            log.ReportComposite({9, 2, 4, 1}, 0, 0, true);
             EXPECT_EQ(sink.texts().size(), screen ? 1u : 0u);
         }
     }
@@ -219,7 +221,7 @@ TEST_F(ResultLogTest, PrintDateStampsOnlyTheLogFile) {
     tzset();
     const std::time_t when = 1796602608;  // Mon Dec  7 00:16:48 2026 UTC
     ResultLog log = MakeLog({false, false, true}, [&] { return when; });
-    log.AnnouncePrime(5, 2, 3, 1, 0, 0, false, true);
+    log.AnnouncePrime({5, 2, 3, 1}, 0, 0, false, true);
     EXPECT_EQ(sink.texts(), Lines{"5*2^3 + 1 is prime! [2 digits]\r\n"});
     EXPECT_EQ(Log(), "Mon Dec  7 00:16:48 2026 : 5*2^3 + 1 is prime! [2 digits]\n");
     EXPECT_EQ(Results(), "5*2^3+1\n");
@@ -272,25 +274,62 @@ TEST_F(ResultLogTest, UnopenableFilesAreRetriedThenTheUserIsAskedAndNoLineIsLost
 
 TEST_F(ResultLogTest, FactorsAreCheckedExactly) {
     ResultLog log = MakeLog({true, true, false});
-    log.ReportFactor(1, 2, 64, 1, 274177);        // 2^64 + 1 = 274177 * 67280421310721
-    log.ReportFactor(1, 2, 11, -1, 89);           // 2047 = 23 * 89
-    log.ReportFactor(1, 2, 64, 1, 67280421310721);
+    log.ReportFactor({1, 2, 64, 1}, 274177);        // 2^64 + 1 = 274177 * 67280421310721
+    log.ReportFactor({1, 2, 11, -1}, 89);           // 2047 = 23 * 89
+    log.ReportFactor({1, 2, 64, 1}, 67280421310721);
     EXPECT_EQ(sink.texts(), (Lines{"1*2^64 + 1 factor : 274177\r\n", "1*2^11 - 1 factor : 89\r\n",
                                    "1*2^64 + 1 factor : 67280421310721\r\n"}));
     sink.clear();
-    log.ReportFactor(1, 2, 11, -1, 29);  // the ERROR line prints c signed
+    log.ReportFactor({1, 2, 11, -1}, 29);  // the ERROR line prints c signed
     EXPECT_EQ(sink.messages, (std::vector<RecordingSink::Message>{{0, "1*2^11 + -1 factor : 29 ERROR\r\n"},
                                                                   {0, "cestfini"}}));
     sink.clear();
     log.setOptions({});
-    log.ReportFactor(1, 2, 32, 1, 643);  // ERROR even with verbose off
-    log.ReportFactor(1, 2, 1, 1, 3);     // f = N: a prime announcement with its record
-    log.ReportFactor(5, 2, 3, 1, 41);
+    log.ReportFactor({1, 2, 32, 1}, 643);  // ERROR even with verbose off
+    log.ReportFactor({1, 2, 1, 1}, 3);     // f = N: a prime announcement with its record
+    log.ReportFactor({5, 2, 3, 1}, 41);
     EXPECT_EQ(sink.texts(), (Lines{"1*2^32 + 1 factor : 643 ERROR\r\n", "cestfini",
                                    "1*2^1 + 1 is prime! [1 digits]\r\n", " - Fermat (2^1 + 1) -\r\n",
                                    "5*2^3 + 1 is prime! [2 digits]\r\n"}));
     EXPECT_EQ(Results(), "2^1+1 Fermat\n5*2^3+1\n");
-    EXPECT_THROW(CandidateResidue(1, 2, 3, 1, 0), ArithmeticFault);
+    EXPECT_THROW(CandidateResidue({1, 2, 3, 1}, 0), ArithmeticFault);
+}
+
+// --- trial division's reports ---------------------------------------------
+
+TEST_F(ResultLogTest, TrialReportsPrintWhatTheLogItselfPrints) {
+    ResultLog log = MakeLog({true, true, false});
+    ResultLogTrialReport report(log);
+    report.divisionStarted({432711, 2, 43271, 1}, 234009568);
+    report.divisionStarted({5, 7, 200, -1}, 0);
+    report.divisionStarted({3, 2, 40, -2147483647 - 1}, uint64_t(1) << 60);
+    report.gfnDivisionStarted(2, 64, 75638, 128);
+    report.gfnDivisionStarted(999998, 1u << 23, 137438953, uint64_t(1) << 24);
+    EXPECT_EQ(sink.messages, (std::vector<RecordingSink::Message>{
+                                 {0, "432711*2^43271 + 1 ? Trial division up to 234009568"},
+                                 {0, "5*7^200 - 1 ? Trial division up to 0"},
+                                 {0, "3*2^40 - 2147483648 ? Trial division up to 1152921504606846976"},
+                                 {0, "2^64 + 1 ? Trial division up to 75638*128 + 1"},
+                                 {0, "999998^8388608 + 1 ? Trial division up to 137438953*16777216 + 1"}}));
+    EXPECT_EQ(Log(), "");  // progress stays in the pane
+
+    // A factor takes ReportFactor's road in every case: true (verbose), N
+    // itself (a prime with its record), false (ERROR and the end of the run).
+    const std::pair<Candidate, uint64_t> factors[] = {
+        {{1, 2, 64, 1}, 274177}, {{1, 2, 3, -1}, 7}, {{1, 10, 6, -1}, 7}, {{1, 2, 11, -1}, 29}};
+    testing::TempFolder directFolder;
+    RecordingSink directSink;
+    ResultLog direct(&directSink, directFolder.path(), {true, true, false});
+    sink.clear();
+    for (const auto& [N, f] : factors) {
+        report.factorFound(N, f);
+        direct.ReportFactor(N, f);
+    }
+    EXPECT_EQ(sink.messages, directSink.messages);
+    EXPECT_EQ(sink.texts().size(), 7u);  // 1 + (prime, two notes) + 1 + (ERROR, cestfini)
+    EXPECT_EQ(Log(), ReadFile(directFolder.path() / "Numen.log"));
+    EXPECT_EQ(Results(), "2^3-1 Mersenne Generalized Woodall\n");
+    EXPECT_EQ(Results(), ReadFile(directFolder.path() / "Numen.txt"));
 }
 
 TEST(ResultLogFactorCheck, ResidueAndEqualityAgreeWithGmp) {
@@ -311,16 +350,16 @@ TEST(ResultLogFactorCheck, ResidueAndEqualityAgreeWithGmp) {
         c >= 0 ? mpz_add_ui(N, N, uint32_t(c)) : mpz_sub_ui(N, N, uint32_t(0) - uint32_t(c));
         mpz_import(F, 1, -1, sizeof f, 0, 0, &f);
         mpz_mod(R, N, F);
-        const uint64_t got = CandidateResidue(k, b, n, c, f);
+        const uint64_t got = CandidateResidue({k, b, n, c}, f);
         ASSERT_EQ(mpz_cmp_ui(R, got), 0) << "seed 20261207 i=" << i << " k=" << k << " b=" << b << " n=" << n
                                          << " c=" << c << " f=" << f;
-        ASSERT_EQ(CandidateEquals(k, b, n, c, f), mpz_cmp(N, F) == 0) << "i=" << i;
+        ASSERT_EQ(CandidateEquals({k, b, n, c}, f), mpz_cmp(N, F) == 0) << "i=" << i;
         // N itself, when it fits, is found equal.
         if (mpz_sgn(N) > 0 && mpz_sizeinbase(N, 2) <= 63) {
             uint64_t v = 0;
             mpz_export(&v, nullptr, -1, sizeof v, 0, 0, N);
-            ASSERT_TRUE(CandidateEquals(k, b, n, c, v)) << "i=" << i;
-            ASSERT_EQ(CandidateResidue(k, b, n, c, v), 0u);
+            ASSERT_TRUE(CandidateEquals({k, b, n, c}, v)) << "i=" << i;
+            ASSERT_EQ(CandidateResidue({k, b, n, c}, v), 0u);
         }
     }
     mpz_clears(N, F, R, nullptr);

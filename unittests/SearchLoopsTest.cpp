@@ -259,14 +259,14 @@ TEST(SearchLoopsAlgebraic, KOutOfRangeEndsTheRunWithoutStopLine) {
 
 TEST(FoundListTest, RecordsUpToItsCapacityAndFindsEntries) {
     FoundList list;
-    for (uint32_t i = 0; i < FoundList::kCapacity; ++i) EXPECT_TRUE(list.append(i, 2, 10, 1));
-    EXPECT_FALSE(list.append(999, 2, 10, 1));
+    for (uint32_t i = 0; i < FoundList::kCapacity; ++i) EXPECT_TRUE(list.append({i, 2, 10, 1}));
+    EXPECT_FALSE(list.append({999, 2, 10, 1}));
     EXPECT_EQ(list.count(), FoundList::kCapacity);
-    EXPECT_TRUE(list.contains(63, 2, 10, 1));
-    EXPECT_FALSE(list.contains(63, 2, 10, -1));
-    EXPECT_FALSE(list.contains(999, 2, 10, 1));
+    EXPECT_TRUE(list.contains({63, 2, 10, 1}));
+    EXPECT_FALSE(list.contains({63, 2, 10, -1}));
+    EXPECT_FALSE(list.contains({999, 2, 10, 1}));
     list.clear();
-    EXPECT_FALSE(list.contains(0, 2, 10, 1));
+    EXPECT_FALSE(list.contains({0, 2, 10, 1}));
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
+#include "report/ResultLogTrialReport.h"
 #include "arith/CyclotomicValue.h"
 #include "sieve/ExponentWord.h"
 #include "sieve/ResidueKernels.h"
@@ -45,7 +46,7 @@ uint64_t GmpResidue(uint32_t k, uint32_t b, uint32_t n, uint64_t p) {
 }
 
 // k*b^n + c as an mpz.
-Mpz Candidate(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
+Mpz CandidateMpz(uint32_t k, uint32_t b, uint32_t n, int32_t c) {
     Mpz x{long(b)};
     mpz_pow_ui(x, x, n);
     mpz_mul_ui(x, x, k);
@@ -214,7 +215,7 @@ TEST(TrialKernels, GfnMaskMarksExactlyTheMinusOnes) {
 class TrialDivision : public ::testing::Test {
 protected:
 
-    TrialContext Context(ManualLimit manual = {}) { return TrialContext{log, running, manual}; }
+    TrialContext Context(ManualLimit manual = {}) { return TrialContext{report, running, manual}; }
     // Pane texts after the progress text.
     std::vector<std::string> Reports() const {
         std::vector<std::string> texts = sink.texts();
@@ -225,6 +226,7 @@ protected:
     testing::TempFolder folder;  // made before the log that writes into it
     RecordingSink sink;
     ResultLog log{&sink, folder.path(), OutputOptions{true, false, false}};
+    ResultLogTrialReport report{log};
     std::atomic<bool> running{true};
 };
 
@@ -251,18 +253,18 @@ TEST_F(TrialDivision, ReportsTheSmallestFactorOfEveryForm) {
         // Sizes from 2^4 to 2^3000: the limit is 2^e, then 2^20.
         const uint32_t e = 4 + uint32_t(rng() % 3000);
         const uint32_t n = b == 2 ? e : std::max<uint32_t>(1, uint32_t(e / std::log2(double(b))));
-        const Mpz candidate = Candidate(k, b, n, c);
+        const Mpz candidate = CandidateMpz(k, b, n, c);
         const uint64_t limit = TrialLimit(CandidateBits(b, n));
         const uint64_t expected = ExpectedFactor(candidate, limit);
         if (expected != 0 && mpz_cmp_ui(candidate.v, expected) == 0) continue;   // N itself is prime
         sink.clear();
         bool found = !expected;
-        ASSERT_TRUE(TrialDivide(found, k, b, n, c, Context()));
+        ASSERT_TRUE(TrialDivide(found, {k, b, n, c}, Context()));
         const std::string where = "seed " + std::to_string(seed) + " N=" + std::to_string(k) + "*" +
                                   std::to_string(b) + "^" + std::to_string(n) + "+" + std::to_string(c);
         ASSERT_EQ(found, expected != 0) << where;
         if (expected != 0) {
-            ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine(k, b, n, c, expected)}) << where;
+            ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine({k, b, n, c}, expected)}) << where;
             ++withFactor;
         } else {
             ASSERT_TRUE(Reports().empty()) << where;
@@ -279,14 +281,14 @@ TEST_F(TrialDivision, ChainOffsetsAtPrimesNotAboveC) {
     for (uint32_t k = 1; k <= 60; ++k) {
         for (int32_t c : {3, -3, 5, -5, 7, -7, 9, 11, -11, 15, 21, -21, 105}) {
             const uint32_t n = 40;
-            const Mpz candidate = Candidate(k, 2, n, c);
+            const Mpz candidate = CandidateMpz(k, 2, n, c);
             const uint64_t expected = ExpectedFactor(candidate, TrialLimit(n));
             sink.clear();
             bool found = false;
-            ASSERT_TRUE(TrialDivide(found, k, 2, n, c, Context()));
+            ASSERT_TRUE(TrialDivide(found, {k, 2, n, c}, Context()));
             ASSERT_EQ(found, expected != 0) << k << "*2^40 + " << c;
             if (found) {
-                ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine(k, 2, n, c, expected)}) << k << " " << c;
+                ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine({k, 2, n, c}, expected)}) << k << " " << c;
             }
         }
     }
@@ -295,34 +297,34 @@ TEST_F(TrialDivision, ChainOffsetsAtPrimesNotAboveC) {
 TEST_F(TrialDivision, ProgressTextAndEdgeCases) {
     bool found = true;
     // n = 1, b = 2: limit 2, the pair (2, 3) is not tested.
-    ASSERT_TRUE(TrialDivide(found, 3, 2, 1, 1, Context()));
+    ASSERT_TRUE(TrialDivide(found, {3, 2, 1, 1}, Context()));
     EXPECT_FALSE(found);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"3*2^1 + 1 ? Trial division up to 2"});
 
     // k and b odd: k*b^n + 1 is even, found by the first pair.
     sink.clear();
-    ASSERT_TRUE(TrialDivide(found, 5, 7, 200, -1, Context()));
+    ASSERT_TRUE(TrialDivide(found, {5, 7, 200, -1}, Context()));
     EXPECT_TRUE(found);
     EXPECT_EQ(sink.texts(), (std::vector<std::string>{"5*7^200 - 1 ? Trial division up to 1048576",
-                                                      FactorLine(5, 7, 200, -1, 2)}));
+                                                      FactorLine({5, 7, 200, -1}, 2)}));
 
     // A prime below the limit meets itself: announced as a prime, found set.
     sink.clear();
-    ASSERT_TRUE(TrialDivide(found, 1, 2, 3, -1, Context()));
+    ASSERT_TRUE(TrialDivide(found, {1, 2, 3, -1}, Context()));
     EXPECT_TRUE(found);
     ASSERT_FALSE(Reports().empty());
-    EXPECT_EQ(Reports()[0], PrimeLine(1, 2, 3, -1, 0, 0, true, 1));
+    EXPECT_EQ(Reports()[0], PrimeLine({1, 2, 3, -1}, 0, 0, true, 1));
 
     // A manual limit of 0 (or anything up to 3) tests nothing.
     sink.clear();
-    ASSERT_TRUE(TrialDivide(found, 5, 7, 200, -1, Context({true, 3})));
+    ASSERT_TRUE(TrialDivide(found, {5, 7, 200, -1}, Context({true, 3})));
     EXPECT_FALSE(found);
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"5*7^200 - 1 ? Trial division up to 3"});
 
     // The benchmark candidate's text.
     sink.clear();
     running = false;
-    TrialDivide(found, 432711, 2, 43271, 1, Context());
+    TrialDivide(found, {432711, 2, 43271, 1}, Context());
     EXPECT_EQ(sink.texts(), std::vector<std::string>{"432711*2^43271 + 1 ? Trial division up to 234009568"});
 }
 
@@ -334,14 +336,14 @@ TEST_F(TrialDivision, SixtyFourBitKernelsAboveTheSwitch) {
         for (int i = 0; i < 40; ++i) {
             const uint32_t k = uint32_t(rng()), b = i % 2 ? 2 : 3 + uint32_t(rng() % 1000), n = 100 + uint32_t(rng() % 500);
             const int32_t c = i % 3 ? 1 : -1;
-            const Mpz candidate = Candidate(k, b, n, c);
+            const Mpz candidate = CandidateMpz(k, b, n, c);
             const uint64_t expected = ExpectedFactor(candidate, 1u << 21);
             if (expected == 0) continue;   // would run to the limit: the long tests do that
             sink.clear();
             bool found = false;
-            ASSERT_TRUE(TrialDivide(found, k, b, n, c, Context({true, pMax})));
+            ASSERT_TRUE(TrialDivide(found, {k, b, n, c}, Context({true, pMax})));
             ASSERT_TRUE(found);
-            ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine(k, b, n, c, expected)}) << "seed " << seed;
+            ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine({k, b, n, c}, expected)}) << "seed " << seed;
         }
     }
 }
@@ -352,7 +354,7 @@ TEST_F(TrialDivision, StopReturnsFalseWithoutWritingFound) {
     running = false;
     for (bool before : {false, true}) {
         bool found = before;
-        EXPECT_FALSE(TrialDivide(found, 432711, 2, 43271, 1, Context()));
+        EXPECT_FALSE(TrialDivide(found, {432711, 2, 43271, 1}, Context()));
         EXPECT_EQ(found, before);
         EXPECT_FALSE(TrialDivideGfn(found, 2, 1u << 20, Context()));
         EXPECT_EQ(found, before);
@@ -360,14 +362,14 @@ TEST_F(TrialDivision, StopReturnsFalseWithoutWritingFound) {
         EXPECT_EQ(found, before);
     }
     bool found = false;
-    EXPECT_TRUE(TrialDivide(found, 5, 7, 200, -1, Context()));   // 2 divides: found before the poll
+    EXPECT_TRUE(TrialDivide(found, {5, 7, 200, -1}, Context()));   // 2 divides: found before the poll
     EXPECT_TRUE(found);
 }
 
 // The divisor TrialDivideGfn must report: kept q = 2n*i + 1 (not divisible
 // by 3, 5, 7) for 1 <= i < count, in full groups of four, first dividing one.
 uint64_t ExpectedGfnFactor(uint32_t b, uint32_t n, uint64_t count) {
-    Mpz candidate = Candidate(1, b, n, 1);
+    Mpz candidate = CandidateMpz(1, b, n, 1);
     std::vector<uint64_t> kept;
     for (uint64_t i = 1; i < count; ++i) {
         const uint64_t q = 2 * uint64_t(n) * i + 1;
@@ -384,7 +386,7 @@ TEST_F(TrialDivision, GfnFindsKnownFactorsInGroupsOfKeptDivisors) {
     ASSERT_TRUE(TrialDivideGfn(found, 2, 64, Context()));
     EXPECT_TRUE(found);
     EXPECT_EQ(sink.texts(), (std::vector<std::string>{"2^64 + 1 ? Trial division up to 75638*128 + 1",
-                                                      FactorLine(1, 2, 64, 1, 274177)}));
+                                                      FactorLine({1, 2, 64, 1}, 274177)}));
     // n = 32 is not divided at all.
     sink.clear();
     found = true;
@@ -409,7 +411,7 @@ TEST_F(TrialDivision, GfnFindsKnownFactorsInGroupsOfKeptDivisors) {
         const std::string where = "seed " + std::to_string(seed) + " " + std::to_string(b) + "^" + std::to_string(n);
         ASSERT_EQ(found, expected != 0) << where;
         if (found) {
-            ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine(1, b, n, 1, expected)}) << where;
+            ASSERT_EQ(Reports(), std::vector<std::string>{FactorLine({1, b, n, 1}, expected)}) << where;
         }
     }
 }
@@ -438,7 +440,7 @@ TEST(TrialCyclotomic, MoebiusAndValues) {
             Mpz product(1);
             for (uint32_t d = 1; d <= n; ++d)
                 if (n % d == 0) mpz_mul(product, product, testing::ToMpz(CyclotomicValue(d, b)));
-            ASSERT_EQ(mpz_cmp(product, Candidate(1, b, n, -1)), 0) << b << " " << n;
+            ASSERT_EQ(mpz_cmp(product, CandidateMpz(1, b, n, -1)), 0) << b << " " << n;
         }
     }
 }
@@ -452,11 +454,11 @@ TEST_F(TrialDivision, PhiScansDivisorsOfNThenOneModN) {
     // Phi_6(10) = 91 = 7 * 13: 7 = 6 + 1 first.
     ASSERT_TRUE(TrialDividePhi(found, 6, 10, Context()));
     EXPECT_TRUE(found);
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{FactorLine(1, 10, 6, -1, 7)});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{FactorLine({1, 10, 6, -1}, 7)});
     // Phi_p(b) is divisible by p when b = 1 mod p: Phi_3(7) = 57 = 3 * 19.
     sink.clear();
     ASSERT_TRUE(TrialDividePhi(found, 3, 7, Context()));
-    EXPECT_EQ(sink.texts(), std::vector<std::string>{FactorLine(1, 7, 3, -1, 3)});
+    EXPECT_EQ(sink.texts(), std::vector<std::string>{FactorLine({1, 7, 3, -1}, 3)});
 
     // Random n, b against the same scan done by GMP.
     const uint64_t seed = testing::TestSeed();
@@ -473,7 +475,7 @@ TEST_F(TrialDivision, PhiScansDivisorsOfNThenOneModN) {
         ASSERT_TRUE(TrialDividePhi(found, n, b, Context()));
         ASSERT_EQ(found, expected != 0) << "seed " << seed << " n=" << n << " b=" << b;
         if (found) {
-            ASSERT_EQ(sink.texts(), std::vector<std::string>{FactorLine(1, b, n, -1, expected)});
+            ASSERT_EQ(sink.texts(), std::vector<std::string>{FactorLine({1, b, n, -1}, expected)});
         }
     }
 }

@@ -15,6 +15,7 @@
 #include "report/RecordingSink.h"
 #include "report/ResultLines.h"
 #include "report/ResultLog.h"
+#include "report/ResultLogTrialReport.h"
 #include "sieve/PrimeSieve.h"
 #include "sieve/TrialDivide.h"
 
@@ -54,6 +55,7 @@ TEST(TrialDivisionLong, FactorsAbove2e30And2e31) {
     testing::TempFolder folder;
     RecordingSink sink;
     ResultLog log(&sink, folder.path(), OutputOptions{true, false, false});
+    ResultLogTrialReport report(log);
     std::atomic<bool> running{true};
     std::mt19937_64 rng(testing::TestSeed());
     for (const auto& [lo, hi, pMax] : {std::tuple{uint64_t(1) << 30, uint64_t(2000000000), 2100000000.0},
@@ -67,11 +69,12 @@ TEST(TrialDivisionLong, FactorsAbove2e30And2e31) {
         if (c >= (int64_t(1) << 31)) ++k, c -= int64_t(1) << 32;
         sink.clear();
         bool found = false;
-        ASSERT_TRUE(TrialDivide(found, k, 2, 32, int32_t(c), TrialContext{log, running, {true, pMax}}));
+        const Candidate candidate{k, 2, 32, int32_t(c)};
+        ASSERT_TRUE(TrialDivide(found, candidate, TrialContext{report, running, {true, pMax}}));
         EXPECT_TRUE(found);
         const std::vector<std::string> texts = sink.texts();
         ASSERT_EQ(texts.size(), 2u);
-        EXPECT_EQ(texts[1], FactorLine(k, 2, 32, int32_t(c), q)) << q << " " << r;
+        EXPECT_EQ(texts[1], FactorLine(candidate, q)) << q << " " << r;
     }
 }
 
