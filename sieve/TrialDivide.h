@@ -6,12 +6,13 @@
 //
 // Contract of all three: a true result means the division ran to its end;
 // found is then true exactly when a divisor was found and handed to
-// TrialReport::factorFound (for a search: ResultLog::ReportFactor, which
-// checks it exactly and prints it). A false
-// result means the running flag was cleared: the run is stopping, found is
-// left unwritten, and the caller returns at once. The flag is polled after
-// every pair of primes (TrialDivide), every kept divisor (TrialDivideGfn) or
-// every divisor (TrialDividePhi).
+// TrialReport::factorFound (in a search: ResultLog::ReportFactor, which
+// checks it exactly and prints it). A false result means the running flag
+// was cleared: the run is stopping, found is left unwritten, and the caller
+// returns at once. The flag is polled after every pair of primes
+// (TrialDivide), every kept divisor (TrialDivideGfn) or every divisor
+// (TrialDividePhi). TrialDivide and TrialDivideGfn (when it divides at
+// all) report their start once; TrialDividePhi shows no progress.
 //
 // Worker thread only: uses the process-wide SharedPrimeSieve().
 #pragma once
