@@ -1,4 +1,5 @@
 // Text and file forms of BigInt.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -68,13 +69,25 @@ size_t readBigInt(std::FILE* file, BigInt& x, uint32_t maxWords) {
     int32_t size = int32_t(loadLittleEndian(head));
     uint32_t n = size < 0 ? uint32_t(0) - uint32_t(size) : uint32_t(size);
     if (n > maxWords) return 1;
-    std::vector<unsigned char> body(size_t(n) * 4);
-    size_t got = n == 0 ? 0 : std::fread(body.data(), 4, n, file);
-    if (got != n) return 1 + got;
-    x.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) x.words()[i] = loadLittleEndian(&body[size_t(i) * 4]);
+
+    // The body is read in slices, so a damaged size costs at most the memory
+    // of what the file really holds, whatever kind of stream it is.
+    constexpr uint32_t kSlice = 1u << 16;
+    std::vector<uint32_t> words;
+    words.reserve(std::min(n, kSlice));
+    std::vector<unsigned char> raw(size_t(std::min(n, kSlice)) * 4);
+    while (words.size() < n) {
+        uint32_t want = std::min<uint32_t>(kSlice, n - uint32_t(words.size()));
+        size_t read = std::fread(raw.data(), 4, want, file);
+        for (size_t i = 0; i < read; ++i) words.push_back(loadLittleEndian(&raw[i * 4]));
+        if (read != want) return 1 + words.size();
+    }
+    if (n != 0) {
+        x.reserve(n);
+        std::memcpy(x.words(), words.data(), size_t(n) * 4);
+    }
     x.setLengthAndSign(n, size < 0);
-    return 1 + got;
+    return 1 + size_t(n);
 }
 
 }  // namespace numen

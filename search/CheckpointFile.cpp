@@ -75,13 +75,12 @@ public:
         return readBigInt(file_, x, uint32_t(n)) == 1 + n;
     }
 
-    // A RadixInt of at most maxBits bits, judged by the radix it states.
-    bool value(RadixInt& x, uint64_t maxBits, uint64_t after) {
+    // A RadixInt in `radix` of at most maxBits bits.
+    bool value(RadixInt& x, uint32_t radix, uint64_t maxBits, uint64_t after) {
         uint32_t head[2];
         if (!peek(head, 2)) return false;
         uint64_t n = Magnitude(head[0]);
-        uint32_t radix = head[1];
-        if (radix < 2 || radix > RadixInt::kMaxRadix) return false;
+        if (head[1] != radix || radix < 2 || radix > RadixInt::kMaxRadix) return false;
         // Each digit carries at least floor(log2 radix) bits.
         if (n > WordsForBits(maxBits, std::bit_width(radix) - 1) || !fits(5 + n + after)) return false;
         return readRadixInt(file_, x, uint32_t(n)) == 5 + n;
@@ -115,8 +114,9 @@ bool OpenRecord(RecordReader& in, uint32_t stage) {
     return in.isOpen() && in.words(head, 2) && head[0] == kCheckpointMagic && head[1] == stage;
 }
 
+// `radix` is the RadixInt residue's expected radix (unused for a BigInt).
 template <class Residue>
-bool ReadPower(const fs::path& folder, uint32_t stage, const PowerRecordParams& p,
+bool ReadPower(const fs::path& folder, uint32_t stage, const PowerRecordParams& p, uint32_t radix,
                uint32_t& stepCount, uint32_t& bitIndex, Residue& residue, Residue& scratch) {
     RecordReader in(CheckpointPath(folder));
     if (!OpenRecord(in, stage)) return false;
@@ -125,10 +125,13 @@ bool ReadPower(const fs::path& folder, uint32_t stage, const PowerRecordParams& 
     if (w[0] != p.a || w[1] != p.k || w[2] != p.b || w[3] != p.n || int32_t(w[4]) != p.c) return false;
 
     uint64_t bits = ResidueBitsAllowed(p.k, p.b, p.n);
-    // A BigInt is bounded in words; a RadixInt in bits until its radix is read.
-    uint64_t limit = std::is_same_v<Residue, BigInt> ? WordsForBits(bits, 32) : bits;
     uint32_t sum;
-    if (!in.value(scratch, limit, 1) || !in.word(sum) || !in.atEnd()) return false;
+    bool read;
+    if constexpr (std::is_same_v<Residue, BigInt>)
+        read = in.value(scratch, WordsForBits(bits, 32), 1);
+    else
+        read = in.value(scratch, radix, bits, 1);
+    if (!read || !in.word(sum) || !in.atEnd()) return false;
     if ((scratch.xorHash() ^ w[5] ^ w[6]) != sum) return false;
 
     stepCount = w[5];
@@ -169,13 +172,13 @@ bool ReadStage(const fs::path& folder, uint32_t& stage) {
 bool ReadPowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
                      uint32_t& stepCount, uint32_t& bitIndex, BigInt& residue) {
     BigInt scratch;
-    return ReadPower(folder, stage, params, stepCount, bitIndex, residue, scratch);
+    return ReadPower(folder, stage, params, 0, stepCount, bitIndex, residue, scratch);
 }
 
 bool ReadPowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
-                     uint32_t& stepCount, uint32_t& bitIndex, RadixInt& residue) {
+                     uint32_t radix, uint32_t& stepCount, uint32_t& bitIndex, RadixInt& residue) {
     RadixInt scratch(2);
-    return ReadPower(folder, stage, params, stepCount, bitIndex, residue, scratch);
+    return ReadPower(folder, stage, params, radix, stepCount, bitIndex, residue, scratch);
 }
 
 bool WritePowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
@@ -230,8 +233,9 @@ bool ResumeGfnRun(const fs::path& folder, uint32_t stage, const PowerRecordParam
                   uint32_t& stepCount, uint32_t& bitIndex, RadixInt& start,
                   const std::function<bool(uint32_t bitIndex)>& loadTransformState) {
     // The record names the number and the bit index; a transform state
-    // without an accepted record could belong to another number.
-    if (!ReadPowerRecord(folder, stage, params, stepCount, bitIndex, start)) return false;
+    // without an accepted record could belong to another number. The
+    // transform's radix is the base B itself.
+    if (!ReadPowerRecord(folder, stage, params, params.b, stepCount, bitIndex, start)) return false;
     return loadTransformState(bitIndex);
 }
 

@@ -26,7 +26,8 @@
 //     sum = xorHash(x2) ^ xorHash(x3) ^ xorHash(x5) ^ steps ^ left
 //
 // A record is accepted only when its magic, stage and every parameter equal
-// the caller's and the checksum matches; anything else -- a missing, short,
+// the caller's (and a RadixInt residue is in the caller's radix) and the
+// checksum matches; anything else -- a missing, short,
 // overlong or foreign file, a size word the record's parameters or the
 // file's length cannot hold -- is simply no checkpoint, and the run starts
 // over without a message. Nothing read from the file is trusted before it is
@@ -84,13 +85,16 @@ inline PowerRecordParams GfnPowerParams(uint32_t a, uint32_t B, uint32_t m) {
 }
 
 // A power record of `stage` for `params`. On true the counters and the
-// residue are those saved; on false every output is left unchanged.
+// residue are those saved; on false every output is left unchanged. A
+// RadixInt residue must be in `radix`, the radix the run computes in
+// (RadixOf(b), or B of a generalized-Fermat run): digits of another radix
+// are another number, so such a record is refused like a bad checksum.
 bool ReadPowerRecord(const std::filesystem::path& folder, uint32_t stage,
                      const PowerRecordParams& params, uint32_t& stepCount, uint32_t& bitIndex,
                      BigInt& residue);
 bool ReadPowerRecord(const std::filesystem::path& folder, uint32_t stage,
-                     const PowerRecordParams& params, uint32_t& stepCount, uint32_t& bitIndex,
-                     RadixInt& residue);
+                     const PowerRecordParams& params, uint32_t radix, uint32_t& stepCount,
+                     uint32_t& bitIndex, RadixInt& residue);
 
 // Replaces "Numen.dta" with a power record. False when it could not be
 // written; the previous file is then untouched and the run goes on without.
@@ -110,7 +114,8 @@ bool WriteDivisibilityRecord(const std::filesystem::path& folder, uint32_t stage
                              const BigInt& x3, const BigInt& x5);
 
 // Resume of a generalized-Fermat power run, in the one safe order: the
-// radix record in "Numen.dta" must be accepted first, and only then is the
+// radix record in "Numen.dta" (its start value in radix params.b = B) must
+// be accepted first, and only then is the
 // transform state loaded, by loadTransformState(bit index of that record)
 // (GfnLoadCheckpoint). True when both were accepted. When the record is
 // rejected the transform state is not touched; when the state is rejected

@@ -2,7 +2,8 @@
 //
 // The file is held as its raw lines, split at LF only, so that a CR, a NUL
 // byte or any other junk stays part of its line and is written back as it
-// was. Only the interpretation of a line trims it:
+// was. Only the interpretation of a line trims it, and a value is read only
+// up to a CR or NUL inside it, which no write could store:
 //
 //   "  [ Init ]  \r"   section header "Init"
 //   "  nMin = 100 \r"  key "nMin", value "100"
@@ -139,9 +140,10 @@ std::optional<std::string> Lookup(const std::filesystem::path& path, std::string
     return std::string(SplitKeyLine(ini.lines[static_cast<std::size_t>(i)])->value);
 }
 
-std::string CutToReadLength(std::string_view text) {
-    text = text.substr(0, text.find('\0'));
-    return std::string(text.substr(0, IniFile::kMaxTextLength));
+// What a text value can be stored as: one line's value, as the reader
+// trims it.
+std::string_view StorableText(std::string_view text) {
+    return Trim(text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3))));
 }
 
 // A key that the reader could not find again is never written.
@@ -152,7 +154,7 @@ bool IsWritableKey(std::string_view key) {
 
 void WriteValue(const std::filesystem::path& path, std::string_view key, std::string_view value) {
     if (!IsWritableKey(key)) return;
-    value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
+    value = StorableText(value);
 
     IniLines ini;
     if (Load(path, ini) == Loaded::Unreadable) return;
@@ -198,15 +200,20 @@ int64_t ParseDecimal(std::string_view text) {
 
 IniFile::IniFile(const std::filesystem::path& folder) : path_(folder / kFileName) {}
 
+std::string IniFile::ReadBackForm(std::string_view text) {
+    // The cut at kMaxTextLength may end in a blank, which a rewrite would drop.
+    return std::string(Trim(StorableText(text).substr(0, kMaxTextLength)));
+}
+
 std::string IniFile::readText(std::string_view key, std::string_view defaultText) const {
     auto value = Lookup(path_, key);
-    return CutToReadLength(value ? std::string_view(*value) : defaultText);
+    return ReadBackForm(value ? std::string_view(*value) : defaultText);
 }
 
 int32_t IniFile::readInt(std::string_view key, int32_t defaultValue) const {
     auto value = Lookup(path_, key);
     if (!value) return defaultValue;
-    int64_t v = ParseDecimal(CutToReadLength(*value));
+    int64_t v = ParseDecimal(ReadBackForm(*value));
     if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     return static_cast<int32_t>(v);
@@ -215,7 +222,7 @@ int32_t IniFile::readInt(std::string_view key, int32_t defaultValue) const {
 uint32_t IniFile::readUnsigned(std::string_view key, uint32_t defaultValue) const {
     auto value = Lookup(path_, key);
     if (!value) return defaultValue;
-    int64_t v = ParseDecimal(CutToReadLength(*value));
+    int64_t v = ParseDecimal(ReadBackForm(*value));
     if (v < 0) return 0;
     if (v > std::numeric_limits<uint32_t>::max()) return std::numeric_limits<uint32_t>::max();
     return static_cast<uint32_t>(v);

@@ -4,7 +4,9 @@
 // by hand or carried over from an older installation reads as expected:
 // lines end in LF or CR LF; section and key names compare without case;
 // blanks around keys and values are dropped; the first of duplicate keys
-// wins; lines starting with ';' and lines without '=' are not keys.
+// wins; lines starting with ';' and lines without '=' are not keys. A value
+// ends at a CR or NUL byte within it, so that what is read is always what
+// a write can store: a text read and written back reads back the same.
 //
 // Every write re-reads the file, changes or adds the one key and replaces the
 // whole file atomically (temporary file in the same folder, fsync, rename),
@@ -39,9 +41,16 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path folder() const { return path_.parent_path(); }
 
-    // The stored value of `key`, else `defaultText`; either cut to
-    // kMaxTextLength characters (and at a NUL byte, should the file hold one).
+    // The stored value of `key`, else `defaultText`; either in its
+    // ReadBackForm, so that writing a value read here stores it unchanged.
     std::string readText(std::string_view key, std::string_view defaultText = "") const;
+
+    // What readText gives back once writeText has stored `text`: cut at its
+    // first CR, LF or NUL (a line cannot hold them; a hand-edited file may),
+    // blanks around it dropped, at most kMaxTextLength characters, and no
+    // blank left at the end of that cut. A caller about to store a text can
+    // show this form as what the setting will become.
+    static std::string ReadBackForm(std::string_view text);
 
     // readText converted by ParseDecimal and limited to the type's range:
     // empty, missing or non-numeric values read as 0 (or `defaultValue` when
@@ -49,8 +58,9 @@ public:
     int32_t readInt(std::string_view key, int32_t defaultValue = 0) const;
     uint32_t readUnsigned(std::string_view key, uint32_t defaultValue = 0) const;
 
-    // key=value with the key spelled as given. A value is cut at its first
-    // CR, LF or NUL, which could not be read back as part of one line.
+    // key=value with the key spelled as given. A text is cut at its first
+    // CR, LF or NUL and stored without the blanks around it, as it reads
+    // back; beyond kMaxTextLength characters the file keeps it whole.
     void writeInt(std::string_view key, int32_t value);         // "%d"
     void writeUnsigned(std::string_view key, uint32_t value);   // "%u"
     void writeText(std::string_view key, std::string_view text);

@@ -3,9 +3,14 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "arith/BigInt.h"
 #include "ref/GmpOracle.h"
@@ -585,6 +590,78 @@ TEST(BigIntSerialisation, RoundTripsAndRefusals) {
     want.setInt64(-((int64_t(2) << 32) + 1));
     EXPECT_EQ(x.compare(want), 0);
     std::fclose(f);
+}
+
+// --- readBigInt against damaged files: nothing allocated beyond the file ---
+
+// The growth of the peak resident size while fn runs, in KiB, measured in a
+// child process: a fork starts its own peak at the current size, so what
+// earlier tests used cannot hide an allocation. -1 when fn fails (exit 1)
+// or the child cannot be run.
+template <class Fn>
+long PeakGrowthKiBInChild(Fn fn) {
+    std::fflush(nullptr);
+    pid_t child = fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        rusage before{}, after{};
+        getrusage(RUSAGE_SELF, &before);
+        bool ok = fn();
+        getrusage(RUSAGE_SELF, &after);
+        long growth = after.ru_maxrss - before.ru_maxrss;
+        // The growth in MiB, capped: 255 when more than that was touched.
+        _exit(!ok ? 1 : 2 + int(std::min<long>(growth >> 10, 253)));
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) < 2)
+        return -1;
+    return long(WEXITSTATUS(status) - 2) << 10;
+}
+
+TEST(BigIntSerialisationDamage, SizeWordWithoutItsBodyAllocatesNothing) {
+    // Four bytes: the size 2^26, exactly the default limit, and no body.
+    // Allocating for the size first would touch 256 MiB.
+    long growth = PeakGrowthKiBInChild([] {
+        std::FILE* f = std::tmpfile();
+        if (f == nullptr) return false;
+        const unsigned char head[] = {0, 0, 0, 4};
+        std::fwrite(head, 1, sizeof head, f);
+        std::rewind(f);
+        BigInt x(9);
+        bool refused = readBigInt(f, x) == 1 && x.compareInt(9) == 0;
+        std::fclose(f);
+        return refused;
+    });
+    ASSERT_GE(growth, 0) << "the read was not refused, or the child failed";
+    EXPECT_LT(growth, 64L << 10);
+}
+
+TEST(BigIntSerialisationDamage, BodiesAcrossSliceBoundaries) {
+    // Lengths around the 2^16-word slices the body is read in.
+    RandomOperands rnd(TestSeed() + 11);
+    for (uint32_t len : {65535u, 65536u, 65537u, 2 * 65536u + 5}) {
+        SCOPED_TRACE(len);
+        BigInt v;
+        v.reserve(len);
+        for (uint32_t i = 0; i < len; ++i) v.words()[i] = rnd.word() | (i + 1 == len);
+        v.setLengthAndSign(len, true);
+        std::FILE* f = std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(writeBigInt(f, v), 1 + size_t(len));
+        std::rewind(f);
+        BigInt back;
+        EXPECT_EQ(readBigInt(f, back), 1 + size_t(len));
+        EXPECT_EQ(back.size(), v.size());
+        EXPECT_EQ(back.compare(v), 0);
+
+        // The last five bytes missing: one word whole, one in part.
+        std::rewind(f);
+        ASSERT_EQ(ftruncate(fileno(f), off_t(4) * len - 1), 0);
+        BigInt untouched(-3);
+        EXPECT_EQ(readBigInt(f, untouched), size_t(len) - 1);
+        EXPECT_EQ(untouched.compareInt(-3), 0);
+        std::fclose(f);
+    }
 }
 
 }  // namespace

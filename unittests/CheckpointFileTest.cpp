@@ -131,7 +131,7 @@ TEST_F(CheckpointFileTest, PowerRecordWithRadixResidueRoundTrips) {
 
     uint32_t s = 0, b = 0;
     RadixInt back(10, 5);
-    ASSERT_TRUE(ReadPowerRecord(folder, 6, radixParams, s, b, back));
+    ASSERT_TRUE(ReadPowerRecord(folder, 6, radixParams, 531441, s, b, back));
     EXPECT_EQ(s, 123u);
     EXPECT_EQ(b, 456u);
     EXPECT_TRUE(Same(back, residue));
@@ -287,7 +287,7 @@ TEST_F(CheckpointRejectionTest, RadixResidueSizeRadixAndDigits) {
         WriteWords(dta, w);
         uint32_t s = 0, b = 0;
         RadixInt x(10, 7);
-        bool accepted = ReadPowerRecord(folder, 6, p, s, b, x);
+        bool accepted = ReadPowerRecord(folder, 6, p, 531441, s, b, x);
         if (!accepted) {
             EXPECT_TRUE(Same(x, RadixInt(10, 7)));
         }
@@ -297,19 +297,51 @@ TEST_F(CheckpointRejectionTest, RadixResidueSizeRadixAndDigits) {
     EXPECT_FALSE(accepted(9, 0x7fffffff));     // size
     EXPECT_FALSE(accepted(10, 1));             // radix below 2
     EXPECT_FALSE(accepted(10, 0x80000000u));   // radix beyond a signed word
-    EXPECT_FALSE(accepted(10, 531442u));       // another radix: the hash differs
+    EXPECT_FALSE(accepted(10, 531442u));       // another radix
     EXPECT_FALSE(accepted(14, ok[14] ^ 4));    // a digit
     EXPECT_FALSE(accepted(14, 531441u));       // a digit equal to the radix
-    // Radix 2 with a size that base 3 numbers of this size cannot reach.
-    const uint32_t digits = 3 * (150000 * 2 + 11);  // three times N's length in bits
-    std::vector<uint32_t> w(ok.begin(), ok.begin() + 9);
-    for (uint32_t x : {digits, 2u, 0u, 1u, 0u}) w.push_back(x);
-    w.resize(w.size() + digits, 0);
-    w.push_back(2 ^ 1 ^ 2);  // the checksum of zero in radix 2
-    WriteWords(dta, w);
-    uint32_t s, b;
-    RadixInt x(2);
-    EXPECT_FALSE(ReadPowerRecord(folder, 6, p, s, b, x));
+    // Radix 2, as a caller expecting it would read, with a size that base 3
+    // numbers of this size cannot reach: the bound follows the radix.
+    auto radix2Zero = [&](uint32_t digits) {
+        std::vector<uint32_t> w(ok.begin(), ok.begin() + 9);
+        for (uint32_t x : {digits, 2u, 0u, 1u, 0u}) w.push_back(x);
+        w.resize(w.size() + digits, 0);
+        w.push_back(2 ^ 1 ^ 2);  // the checksum of zero in radix 2
+        WriteWords(dta, w);
+        uint32_t s, b;
+        RadixInt x(2);
+        return ReadPowerRecord(folder, 6, p, 2, s, b, x);
+    };
+    EXPECT_FALSE(radix2Zero(3 * (150000 * 2 + 11)));  // three times N's length in bits
+    EXPECT_TRUE(radix2Zero(150000 * 2 + 11));
+}
+
+// A record that is whole and self-consistent but holds its residue in
+// another radix than the run's -- base 3 digits for a run in 3^12, say --
+// would resume from digits that mean another number. The radix is the
+// caller's, not the file's.
+TEST_F(CheckpointFileTest, RadixRecordInAnotherRadixIsRefused) {
+    const PowerRecordParams p{7, 1234, 3, 150000, -1};
+    ASSERT_TRUE(WritePowerRecord(folder, 6, p, 1, 2, RadixInt(3, 7)));
+    uint32_t s = 0xdead, b = 0xbeef;
+    RadixInt x(531441, 5);
+    EXPECT_FALSE(ReadPowerRecord(folder, 6, p, 531441, s, b, x));
+    EXPECT_EQ(s, 0xdeadu);
+    EXPECT_EQ(b, 0xbeefu);
+    EXPECT_TRUE(Same(x, RadixInt(531441, 5)));
+    // The same record is good for a caller in radix 3.
+    ASSERT_TRUE(ReadPowerRecord(folder, 6, p, 3, s, b, x));
+    EXPECT_TRUE(Same(x, RadixInt(3, 7)));
+
+    // A generalized-Fermat record in radix 10 for B = 65536: the transform
+    // state is not even looked at.
+    const PowerRecordParams gfn = GfnPowerParams(3, 65536, 1u << 14);
+    ASSERT_TRUE(WritePowerRecord(folder, 5, gfn, 100, 4321, RadixInt(10, 3)));
+    bool loaded = false;
+    RadixInt start(65536, 9);
+    EXPECT_FALSE(ResumeGfnRun(folder, 5, gfn, s, b, start, [&](uint32_t) { return loaded = true; }));
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(Same(start, RadixInt(65536, 9)));
 }
 
 TEST_F(CheckpointFileTest, DivisibilityRecordRejections) {

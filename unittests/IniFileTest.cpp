@@ -184,6 +184,60 @@ TEST_F(IniFileTest, TextValuesCannotBreakTheLineStructure) {
     EXPECT_EQ(contents(), "[Init]\nn=12\n");
 }
 
+// Read a text, write it back unchanged: it must read back the same. Each
+// file is the smallest that once broke this -- a CR inside the value (lines
+// split at LF only), a blank before a NUL byte, and a blank at the 79th
+// character of a longer value.
+TEST_F(IniFileTest, TextReadAndWrittenBackReadsTheSame) {
+    IniFile ini(folder);
+    using namespace std::string_literals;
+    const struct {
+        std::string file;
+        std::string read;
+        std::string rewritten;
+    } cases[] = {
+        {"[Init]\nn=a\rb\n", "a", "[Init]\nn=a\n"},
+        {"[Init]\nn=a \0\n"s, "a", "[Init]\nn=a\n"},
+        {"[Init]\nn=" + std::string(78, 'x') + " y\n", std::string(78, 'x'),
+         "[Init]\nn=" + std::string(78, 'x') + "\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.read);
+        put(c.file);
+        std::string value = ini.readText("n");
+        EXPECT_EQ(value, c.read);
+        ini.writeText("n", value);
+        EXPECT_EQ(ini.readText("n"), value);
+        EXPECT_EQ(contents(), c.rewritten);
+    }
+    // An integer key holding the same damage reads as its text does.
+    put("[Init]\nnMin=1\r2\n");
+    EXPECT_EQ(ini.readInt("nMin"), 1);
+}
+
+// ReadBackForm is what a text becomes once stored, for any text a caller
+// may hand to writeText, and a short text is stored as exactly that.
+TEST_F(IniFileTest, ReadBackFormIsWhatAStoredTextBecomes) {
+    IniFile ini(folder);
+    using namespace std::string_literals;
+    const std::string texts[] = {
+        "", " ", "plain", "  both ends\t", "a\rb", "a \0b"s, "x\r\n", "\v\f", "in\tside",
+        "=;[x]", std::string(78, 'x') + " y", std::string(79, 'z'), std::string(100, 'w'),
+    };
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(::testing::PrintToString(text));
+        std::string form = IniFile::ReadBackForm(text);
+        ini.writeText("VerifierFilename", text);
+        EXPECT_EQ(ini.readText("VerifierFilename"), form);
+        if (text.size() < IniFile::kMaxTextLength) {
+            EXPECT_EQ(contents(), "[Init]\nVerifierFilename=" + form + "\n");
+        }
+        EXPECT_EQ(IniFile::ReadBackForm(form), form);
+    }
+    EXPECT_EQ(IniFile::ReadBackForm("  both ends\t"), "both ends");
+    EXPECT_EQ(ini.readText("missing", " padded default "), "padded default");
+}
+
 TEST_F(IniFileTest, WriteKeepsPermissionBitsAndLeavesNoTemporary) {
     IniFile ini(folder);
     put("[Init]\n");
