@@ -72,7 +72,7 @@ CacheSizes DecodeCacheLeaves(std::span<const CacheLeaf> leaves);
 CacheSizes DecodeExtendedCacheLeaves(uint32_t l1Ecx, uint32_t l2Ecx, uint32_t l3Edx);
 
 // The sizes the profile holds, per level the first non-zero answer of: the
-// descriptor table (as before for processors that fill it), leaf 4,
+// descriptor table (first, for the processors that fill it), leaf 4,
 // leaf 0x8000001D, the extended leaves.
 CacheSizes CacheSizesOf(const ProcessorProbe& probe);
 
