@@ -1,12 +1,15 @@
-// ProcessorProfile: the rules that turn a probe and the settings file into
-// the profile; see ProcessorProfile.h.
+// ProcessorProfile: the rules that turn a probe and the stored tuning values
+// into the profile; see ProcessorProfile.h.
 //
-// Cache sizes come from the leaf-2 descriptor bytes (Intel's table in the
-// CPUID reference, "Encoding of CPUID Leaf 2 Descriptors"); only the data
-// caches the transforms care about are listed.
+// Cache sizes come first from the leaf-2 descriptor bytes (Intel's table in
+// the CPUID reference, "Encoding of CPUID Leaf 2 Descriptors"); only the
+// data caches the transforms care about are listed. Deterministic cache
+// leaves, per subleaf:
+//   EAX[4:0] type (0 none, 1 data, 2 instruction, 3 unified), EAX[7:5] level
+//   EBX[11:0] line size - 1, EBX[21:12] partitions - 1, EBX[31:22] ways - 1
+//   ECX sets - 1
 #include "arith/ProcessorProfile.h"
 
-#include <string>
 #include <string_view>
 
 namespace numen {
@@ -87,6 +90,11 @@ int32_t ChooseSseLevel(const ProcessorProbe& probe, int32_t vendor, int32_t xmmT
     return level;
 }
 
+constexpr uint32_t kCacheTypeData = 1, kCacheTypeUnified = 3;
+
+// a unless it is 0, else b.
+uint32_t FirstReported(uint32_t a, uint32_t b) { return a != 0 ? a : b; }
+
 }  // namespace
 
 int32_t AvxLevelOf(const ProcessorProbe& probe) {
@@ -115,61 +123,99 @@ CacheSizes DecodeCacheDescriptors(const uint8_t (&descriptors)[16]) {
     return sizes;
 }
 
-ProcessorProfile LoadProcessorProfile(const ProcessorProbe& probe, IniFile& ini,
-                                      const std::function<int32_t()>& measureLatency64k,
-                                      const std::function<void()>& deleteCheckpoints) {
-    ProcessorProfile p;
+CacheSizes DecodeCacheLeaves(std::span<const CacheLeaf> leaves) {
+    CacheSizes sizes;
+    for (const CacheLeaf& leaf : leaves) {
+        const uint32_t type = leaf.eax & 0x1F;
+        if (type == 0) break;
+        if (type != kCacheTypeData && type != kCacheTypeUnified) continue;
+        const uint32_t level = (leaf.eax >> 5) & 7;
+        if (level < 1 || level > 3) continue;
+        const uint64_t ways = (leaf.ebx >> 22) + 1;
+        const uint64_t partitions = ((leaf.ebx >> 12) & 0x3FF) + 1;
+        const uint64_t line = (leaf.ebx & 0xFFF) + 1;
+        const uint64_t sets = uint64_t(leaf.ecx) + 1;
+        // Each factor fits 32 bits, their product not always 64.
+        const uint64_t perSet = ways * partitions * line;   // at most 2^32
+        const uint32_t size = sets > UINT32_MAX / perSet ? UINT32_MAX : uint32_t(perSet * sets);
+        uint32_t& slot = level == 1 ? sizes.L1 : level == 2 ? sizes.L2 : sizes.L3;
+        if (size > slot) slot = size;
+    }
+    return sizes;
+}
+
+CacheSizes DecodeExtendedCacheLeaves(uint32_t l1Ecx, uint32_t l2Ecx, uint32_t l3Edx) {
+    CacheSizes sizes;
+    sizes.L1 = (l1Ecx >> 24) * KB;
+    sizes.L2 = (l2Ecx >> 16) * KB;
+    // 14 bits of 512 KB units: up to 8 GB - 512 KB.
+    const uint64_t l3 = uint64_t(l3Edx >> 18) * 512 * KB;
+    sizes.L3 = l3 > UINT32_MAX ? UINT32_MAX : uint32_t(l3);
+    return sizes;
+}
+
+CacheSizes CacheSizesOf(const ProcessorProbe& probe) {
+    const CacheSizes table = DecodeCacheDescriptors(probe.descriptors);
+    const CacheSizes intel = DecodeCacheLeaves(probe.intelCaches);
+    const CacheSizes amd = DecodeCacheLeaves(probe.amdCaches);
+    const CacheSizes ext = DecodeExtendedCacheLeaves(probe.extL1Ecx, probe.extL2Ecx, probe.extL3Edx);
+    CacheSizes sizes;
+    sizes.L1 = FirstReported(table.L1, FirstReported(intel.L1, FirstReported(amd.L1, ext.L1)));
+    sizes.L2 = FirstReported(table.L2, FirstReported(intel.L2, FirstReported(amd.L2, ext.L2)));
+    sizes.L3 = FirstReported(table.L3, FirstReported(intel.L3, FirstReported(amd.L3, ext.L3)));
+    return sizes;
+}
+
+ProfileDecision DecideProcessorProfile(const ProcessorProbe& probe, const StoredTuning& stored,
+                                       const std::function<int32_t()>& measureLatency64k) {
+    ProfileDecision d;
+    ProcessorProfile& p = d.profile;
+    TuningWriteBack& w = d.writeBack;
     p.probe = probe;
     p.probe.vendor[12] = '\0';
     p.family = probe.family;
     p.vendor = ClassifyVendor(p.probe.vendor);
 
     // A checkpoint made with another processor's tuning cannot be read back.
-    std::string vendorString = StoredFormOfVendor(p.probe.vendor);
-    if (ini.readInt("cpu") != p.family || ini.readText("vendor") != vendorString) {
-        deleteCheckpoints();
-        ini.writeInt("cpu", p.family);
-        ini.writeText("vendor", vendorString);
-    }
+    w.cpu = p.family;
+    w.vendor = StoredFormOfVendor(p.probe.vendor);
+    w.processorChanged = stored.cpu != w.cpu || stored.vendor != w.vendor;
 
     // A forced SSE level is the code path the user wants to test, so no AVX
     // family may take over from it.
-    const int32_t xmmTest = ini.readInt("xmm_test");
-    p.sseLevel = ChooseSseLevel(probe, p.vendor, xmmTest);
-    p.avxLevel = xmmTest >= 10 ? 0 : AvxLevelOf(probe);
-    ini.writeInt("xmm", p.sseLevel);
+    p.sseLevel = ChooseSseLevel(probe, p.vendor, stored.xmmTest);
+    p.avxLevel = stored.xmmTest >= 10 ? 0 : AvxLevelOf(probe);
+    w.xmm = p.sseLevel;
 
     // A negative value would be as meaningless as 0, and as harmful.
-    p.gap = ini.readInt("gap");
+    p.gap = stored.gap;
     if (p.gap <= 0) {
         p.gap = (p.vendor == kVendorAmd || p.family == kFamilyPentium4) ? 4 : 1;
-        ini.writeInt("gap", p.gap);
+        w.gapChosen = true;
     }
+    w.gap = p.gap;
 
-    p.lat64k = ini.readInt("lat64k");
+    p.lat64k = stored.lat64k;
     if (p.lat64k <= 0) {
         p.lat64k = p.family == kFamilyPentium4 ? 2 : measureLatency64k();
         // A fast cache can round to 0, which would mean "measure" next time.
         if (p.lat64k < 1) p.lat64k = 1;
-        ini.writeInt("lat64k", p.lat64k);
+        w.lat64kChosen = true;
     }
+    w.lat64k = p.lat64k;
 
+    const CacheSizes sizes = CacheSizesOf(probe);
+    p.L1 = sizes.L1;
+    p.L2 = sizes.L2;
+    p.L3 = sizes.L3;
+    // The keys have only ever been written for this line of processors.
     if (p.vendor == kVendorIntel && p.family == kFamilyPentium4) {
-        CacheSizes sizes = DecodeCacheDescriptors(probe.descriptors);
-        p.L1 = sizes.L1;
-        p.L2 = sizes.L2;
-        p.L3 = sizes.L3;
-        ini.writeUnsigned("L1cache", p.L1);
-        ini.writeUnsigned("L2cache", p.L2);
-        ini.writeUnsigned("L3cache", p.L3);
+        w.cachesStored = true;
+        w.L1 = p.L1;
+        w.L2 = p.L2;
+        w.L3 = p.L3;
     }
-    return p;
-}
-
-void DeleteCheckpointFiles(const std::filesystem::path& folder) {
-    std::error_code ignored;
-    std::filesystem::remove(folder / "Numen.dta", ignored);
-    std::filesystem::remove(folder / "Numen.dtf", ignored);
+    return d;
 }
 
 namespace {

@@ -34,8 +34,8 @@
 #include "arith/kernels/KernelFamily.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
-#include "platform/CpuProbe.h"
 #include "shell/IniFile.h"
+#include "shell/Startup.h"
 
 namespace numen::bench {
 
@@ -43,15 +43,13 @@ namespace {
 
 volatile uint32_t sink;
 
-void LoadProfileForModular() {
+// The start-up the program would make, with a settings file of our own in a
+// temporary folder.
+void StartForModular() {
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "numen-bench-modular";
     std::filesystem::create_directories(folder);
     IniFile ini(folder);
-    ProcessorProfile profile = LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k, [] {});
-    SetCurrentProcessorProfile(profile);
-    ChooseKernelFamilies(CurrentProcessorProfile(), false);
-    const ProcessorProfile& p = CurrentProcessorProfile();
-    GfnSelectCarryVariant(GfnCarryVariantFor(p.sseLevel, false, p.avxLevel, false));
+    StartEngine(ini);
 }
 
 // FFTW complex forward + backward pair of length L, in place, planned once;
@@ -179,7 +177,7 @@ void Row(const std::string& name, const Int& residue, Reduce&& reduce) {
 }  // namespace
 
 void RunModularBench() {
-    LoadProfileForModular();
+    StartForModular();
     std::printf("# one squaring step (square + reduction) beside the bare square of the same residue\n");
     std::mt19937_64 rng(2026);
     const uint32_t k = 1000003;

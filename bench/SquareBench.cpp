@@ -27,8 +27,8 @@
 #include "arith/kernels/KernelFamily.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
-#include "platform/CpuProbe.h"
 #include "shell/IniFile.h"
+#include "shell/Startup.h"
 
 namespace numen::bench {
 
@@ -36,14 +36,14 @@ namespace {
 
 volatile uint32_t sink;
 
-// The processor profile the program would use: probe, latency sweep and a
+// The start-up the program would make (profile, kernel families), with a
 // settings file of our own in a temporary folder.
-void LoadProfile() {
+void Start() {
     std::filesystem::path folder = std::filesystem::temp_directory_path() / "numen-bench-square";
     std::filesystem::create_directories(folder);
     IniFile ini(folder);
-    ProcessorProfile profile = LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k, [] {});
-    SetCurrentProcessorProfile(profile);
+    StartEngine(ini);
+    const ProcessorProfile& profile = CurrentProcessorProfile();
     std::printf("# processor: vendor=%s family=%d sse=%d avx=%d gap=%d lat64k=%d\n", profile.probe.vendor,
                 profile.family, profile.sseLevel, profile.avxLevel, profile.gap, profile.lat64k);
 }
@@ -156,8 +156,7 @@ BigInt RandomBigInt(uint32_t words, std::mt19937_64& rng) {
 }  // namespace
 
 void RunSquareBench() {
-    LoadProfile();
-    ChooseKernelFamilies(CurrentProcessorProfile(), false, false);
+    Start();
     std::printf("# one square per family; ref=gmp: mpz_mul(a, a); ref=fftw: complex forward+backward of length L\n");
     std::printf("# mul rows: one product a*b per family; ref=gmp: mpz_mul(a, b); ref=fftw as for the square\n");
     std::mt19937_64 rng(2026);

@@ -1,5 +1,10 @@
 // CpuProbe: CPUID and the 64 KB sweep; see CpuProbe.h.
 //
+// Cache sizes are asked three ways, since each generation answers only some:
+// the leaf-2 descriptor table (older Intel), the deterministic cache leaves
+// (leaf 4 Intel, 0x8000001D AMD) and AMD's 0x80000005 / 0x80000006 sizes.
+// Which answer counts is decided in arith/ProcessorProfile.
+//
 // Leaf 2 packs up to 15 one-byte cache descriptors and a repeat count in
 // EAX's low byte; the register order kept here is the one the descriptor
 // table expects:
@@ -19,6 +24,8 @@ namespace numen {
 namespace {
 
 constexpr uint32_t kOsxsave = 1u << 27;   // leaf 1 ECX: XGETBV usable
+constexpr uint32_t kTopologyExtensions = 1u << 22;   // leaf 0x80000001 ECX: leaf 0x8000001D exists
+constexpr uint32_t kCacheTypeMask = 0x1F;            // deterministic cache leaves, EAX: 0 = no more caches
 
 // XGETBV(0) without compiling the file for AVX: the instruction exists
 // whenever OSXSAVE is set, and the caller checks that first.
@@ -30,6 +37,17 @@ uint64_t ReadXcr0() {
 
 void StoreLittleEndian(uint8_t* out, uint32_t word) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(word >> (8 * i));
+}
+
+// Subleaves 0, 1, ... of a deterministic cache leaf, up to the first one of
+// null cache type.
+void ReadCacheLeaves(unsigned leaf, CacheLeaf (&out)[kMaxCacheLeaves]) {
+    for (int i = 0; i < kMaxCacheLeaves; ++i) {
+        unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+        __cpuid_count(leaf, static_cast<unsigned>(i), eax, ebx, ecx, edx);
+        if ((eax & kCacheTypeMask) == 0) return;
+        out[i] = {eax, ebx, ecx};
+    }
 }
 
 }  // namespace
@@ -64,10 +82,24 @@ ProcessorProbe ProbeProcessor() {
     // A processor without extended leaves answers with some basic leaf, so
     // only a value in the extended range counts.
     unsigned highestExtended = __get_cpuid_max(0x80000000u, nullptr);
-    if (highestExtended >= 0x80000001u && highestExtended <= 0x8000FFFFu) {
+    if (highestExtended < 0x80000000u || highestExtended > 0x8000FFFFu) highestExtended = 0;
+    uint32_t extFeaturesEcx = 0;
+    if (highestExtended >= 0x80000001u) {
         __cpuid(0x80000001u, eax, ebx, ecx, edx);
         probe.extFeatures = edx;
+        extFeaturesEcx = ecx;
     }
+    if (highestExtended >= 0x80000005u) {
+        __cpuid(0x80000005u, eax, ebx, ecx, edx);
+        probe.extL1Ecx = ecx;
+    }
+    if (highestExtended >= 0x80000006u) {
+        __cpuid(0x80000006u, eax, ebx, ecx, edx);
+        probe.extL2Ecx = ecx;
+        probe.extL3Edx = edx;
+    }
+    if (highestExtended >= 0x8000001Du && (extFeaturesEcx & kTopologyExtensions))
+        ReadCacheLeaves(0x8000001Du, probe.amdCaches);
 
     if (highest >= 2) {
         __cpuid(2, eax, ebx, ecx, edx);
@@ -76,6 +108,7 @@ ProcessorProbe ProbeProcessor() {
         StoreLittleEndian(probe.descriptors + 8, ebx);
         StoreLittleEndian(probe.descriptors + 12, ecx);
     }
+    if (highest >= 4) ReadCacheLeaves(4, probe.intelCaches);
     return probe;
 }
 

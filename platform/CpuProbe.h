@@ -9,6 +9,15 @@
 
 namespace numen {
 
+// One subleaf of a deterministic cache parameters leaf (leaf 4 on Intel,
+// 0x8000001D on AMD; both use the same layout).
+struct CacheLeaf {
+    uint32_t eax = 0, ebx = 0, ecx = 0;
+};
+
+// Subleaves kept per deterministic leaf; processors list four or five.
+inline constexpr int kMaxCacheLeaves = 8;
+
 // Raw answers of the processor. All zero (vendor empty) when it does not
 // report them.
 struct ProcessorProbe {
@@ -21,6 +30,15 @@ struct ProcessorProbe {
     uint32_t extFeatures = 0;     // leaf 0x80000001 EDX
     char vendor[13] = {};         // leaf 0 EBX, EDX, ECX, NUL-terminated
     uint8_t descriptors[16] = {}; // leaf 2 EAX, EDX, EBX, ECX, each little-endian
+    // Leaf 4 subleaves 0, 1, ... up to the first of null cache type; none
+    // below leaf 4 (AMD answers leaf 4 with zeros).
+    CacheLeaf intelCaches[kMaxCacheLeaves] = {};
+    // Leaf 0x8000001D subleaves likewise; only when leaf 0x80000001 ECX has
+    // TopologyExtensions (bit 22), which says the leaf exists.
+    CacheLeaf amdCaches[kMaxCacheLeaves] = {};
+    uint32_t extL1Ecx = 0;        // leaf 0x80000005 ECX (AMD: L1 data cache)
+    uint32_t extL2Ecx = 0;        // leaf 0x80000006 ECX (L2)
+    uint32_t extL3Edx = 0;        // leaf 0x80000006 EDX (AMD: L3)
 };
 
 ProcessorProbe ProbeProcessor();

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "arith/ArithmeticFault.h"
-#include "arith/ProcessorProfile.h"
 #include "platform/Fpu.h"
+#include "search/CheckpointFile.h"
 #include "search/SearchRun.h"
 #include "sieve/SmallPrimes.h"
 
@@ -59,11 +59,11 @@ int RunGuarded(SearchRun& run, const std::function<void()>& body) {
         body();
     } catch (const ArithmeticFault&) {
         run.log.PostToWindow(kErrorLine, PaneText);
-        DeleteCheckpointFiles(run.log.folder());
+        DeleteCheckpoint(run.log.folder());
         run.log.PostToWindow(RunEndedText, PaneText);
     } catch (const std::bad_alloc&) {
         run.log.PostToWindow(kErrorLine, PaneText);
-        DeleteCheckpointFiles(run.log.folder());
+        DeleteCheckpoint(run.log.folder());
         run.log.PostToWindow(RunEndedText, PaneText);
     }
     return 0;

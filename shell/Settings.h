@@ -47,7 +47,7 @@ struct Settings {
     double PMax = 0;           // manual trial-division limit, at most kPMaxLimit
     int32_t OnlyFactors = 0, VerifComposites = 0, Morehead = 0, Use16bitBRT = 0, NoSSE2 = 0;
     int32_t NoAVX = 0;         // 1: no AVX2 / AVX-512 kernels even where the processor has them
-    // Processor and tuning (see arith/ProcessorProfile.h)
+    // Processor and tuning: read and written by shell/Startup only (rule in arith/ProcessorProfile.h)
     int32_t cpu = 0;
     std::string vendor;
     int32_t xmm = 0, xmm_test = 0, gap = 0, lat64k = 0;

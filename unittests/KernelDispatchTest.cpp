@@ -112,7 +112,11 @@ TEST_F(KernelDispatchTest, XmmTestForcedProfileKeepsAvxOut) {
     probe.xcr0 = 0xE7;
     testing::TempFolder temp;
     IniFile ini(temp.path());
-    auto load = [&] { return LoadProcessorProfile(probe, ini, [] { return 3; }, [] {}); };
+    auto load = [&] {
+        StoredTuning stored;
+        stored.xmmTest = ini.readInt("xmm_test");
+        return DecideProcessorProfile(probe, stored, [] { return 3; }).profile;
+    };
 
     EXPECT_STREQ(ChosenKernelFamilies(load(), false, false).squaring->name, "avx512");
     ini.writeInt("xmm_test", 12);

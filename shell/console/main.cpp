@@ -7,7 +7,6 @@
 // could not be used (cannot enter it, another instance holds it), 2 usage.
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -16,9 +15,8 @@
 #include "arith/kernels/KernelFamily.h"
 #include "platform/CpuProbe.h"
 #include "platform/Fpu.h"
-#include "platform/InstanceLock.h"
 #include "shell/IniFile.h"
-#include "shell/Settings.h"
+#include "shell/Startup.h"
 
 namespace numen {
 namespace {
@@ -42,43 +40,6 @@ void PrintUsage(std::FILE* out) {
                  "  continue   continue the interrupted search (not available yet)\n"
                  "  test       run the self-test (not available yet)\n"
                  "  bench      run the benchmarks (not available yet)\n");
-}
-
-// Start-up steps shared by every command: the working folder becomes the
-// current directory (every file of the system is opened relative to it),
-// one instance per folder, the x87 mode, the processor profile.
-struct Session {
-    fs::path folder;
-    std::unique_ptr<InstanceLock> lock;
-    bool noSse2 = false, noAvx = false;   // the settings the kernel choice was made with
-};
-
-bool StartSession(const fs::path& requested, Session& session) {
-    std::error_code ec;
-    if (!requested.empty()) fs::current_path(requested, ec);
-    if (ec) {
-        std::fprintf(stderr, "numen-console: cannot enter %s: %s\n", requested.c_str(),
-                     ec.message().c_str());
-        return false;
-    }
-    session.folder = fs::current_path(ec);   // empty: files relative to "."
-    session.lock = std::make_unique<InstanceLock>(session.folder.empty() ? fs::path(".") : session.folder);
-    if (!session.lock->held()) {
-        std::fprintf(stderr, "numen-console: %s\n", session.lock->reason().c_str());
-        return false;
-    }
-    SetX87ExtendedPrecision();
-    IniFile ini(session.folder);
-    fs::path folder = session.folder;
-    SetCurrentProcessorProfile(LoadProcessorProfile(ProbeProcessor(), ini, MeasureLatency64k,
-                                                    [&] { DeleteCheckpointFiles(folder); }));
-    const Settings settings = ReadSettings(ini);
-    session.noSse2 = settings.NoSSE2 != 0;
-    session.noAvx = settings.NoAVX != 0;
-    const ProcessorProfile& profile = CurrentProcessorProfile();
-    ChooseKernelFamilies(profile, session.noSse2, session.noAvx);
-    GfnSelectCarryVariant(GfnCarryVariantFor(profile.sseLevel, session.noSse2, profile.avxLevel, session.noAvx));
-    return true;
 }
 
 const char* VendorName(int32_t vendor) {
@@ -107,15 +68,26 @@ const char* CarryName(GfnCarryVariant carry) {
     }
 }
 
+void PrintCacheLeaves(const char* name, const CacheLeaf (&leaves)[kMaxCacheLeaves]) {
+    std::printf("  %-17s", name);
+    int shown = 0;
+    for (const CacheLeaf& l : leaves) {
+        if ((l.eax & 0x1F) == 0) break;
+        std::printf("%s%08x %08x %08x", shown++ ? " | " : " ", l.eax, l.ebx, l.ecx);
+    }
+    std::printf("%s (EAX EBX ECX per cache)\n", shown ? "" : " none");
+}
+
 void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::path& iniPath) {
     const ProcessorProbe& raw = p.probe;
+    const bool noSse2 = session.settings.NoSSE2 != 0, noAvx = session.settings.NoAVX != 0;
     std::printf("Processor profile (settings: %s)\n", iniPath.c_str());
     std::printf("  vendor string     \"%s\"\n", raw.vendor);
     std::printf("  vendor            %d (%s)\n", p.vendor, VendorName(p.vendor));
     std::printf("  family            %d (signature 0x%08x)\n", p.family, raw.signature);
-    std::printf("  SSE level         %d%s\n", p.sseLevel, session.noSse2 ? " (NoSSE2 set)" : "");
+    std::printf("  SSE level         %d%s\n", p.sseLevel, noSse2 ? " (NoSSE2 set)" : "");
     std::printf("  avx               %s (level %d)%s\n", AvxName(p.avxLevel), p.avxLevel,
-                session.noAvx ? " (NoAVX set)" : "");
+                noAvx ? " (NoAVX set)" : "");
     std::printf("  gap               %d\n", p.gap);
     std::printf("  lat64k            %d\n", p.lat64k);
     std::printf("  L1 / L2 / L3      %u / %u / %u bytes\n", p.L1, p.L2, p.L3);
@@ -127,6 +99,10 @@ void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::p
     std::printf("  descriptors      ");
     for (uint8_t d : raw.descriptors) std::printf(" %02x", d);
     std::printf(" (leaf 2 EAX EDX EBX ECX)\n");
+    PrintCacheLeaves("leaf 4", raw.intelCaches);
+    PrintCacheLeaves("leaf 0x8000001D", raw.amdCaches);
+    std::printf("  ext. cache leaves 0x%08x 0x%08x 0x%08x (0x80000005 ECX, 0x80000006 ECX EDX)\n", raw.extL1Ecx,
+                raw.extL2Ecx, raw.extL3Edx);
     std::printf("  x87 control word  0x%04x\n", X87ControlWord());
     std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
                 ProductKernels().name);
@@ -135,7 +111,11 @@ void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::p
 
 int RunProfile(const fs::path& folder) {
     Session session;
-    if (!StartSession(folder, session)) return kExitFolderUnusable;
+    std::string error;
+    if (!StartSession(folder, session, error)) {
+        std::fprintf(stderr, "numen-console: %s\n", error.c_str());
+        return kExitFolderUnusable;
+    }
     PrintProfile(CurrentProcessorProfile(), session, IniFile(session.folder).path());
     return kExitDone;
 }
