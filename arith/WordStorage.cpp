@@ -1,9 +1,8 @@
+// The storage core's out-of-line parts (block changes, word moves) for the
+// two caches, and the caches themselves.
 #include "arith/WordStorage.h"
 
 #include <cstring>
-#include <utility>
-
-#include "arith/WordArray.h"
 
 namespace numen {
 
@@ -24,14 +23,6 @@ void WordStorage<Cache>::release() {
     capacity_ = 0;
     words_ = nullptr;
     block_ = nullptr;
-}
-
-template <WordBlockCache& (*Cache)()>
-void WordStorage<Cache>::swapStorage(WordStorage& y) noexcept {
-    std::swap(size_, y.size_);
-    std::swap(capacity_, y.capacity_);
-    std::swap(words_, y.words_);
-    std::swap(block_, y.block_);
 }
 
 template <WordBlockCache& (*Cache)()>
@@ -56,33 +47,6 @@ void WordStorage<Cache>::takeBlock(const WordBlockCache::Block& b, uint32_t n) {
     capacity_ = b.capacity;
     size_ = int32_t(n);
     strip();
-}
-
-template <WordBlockCache& (*Cache)()>
-void WordStorage<Cache>::strip() {
-    uint32_t n = uint32_t(words::stripped(words_, length()));
-    size_ = size_ < 0 ? -int32_t(n) : int32_t(n);
-}
-
-template <WordBlockCache& (*Cache)()>
-void WordStorage<Cache>::setLengthAndSign(uint32_t length, bool negative) {
-    size_ = int32_t(length);
-    strip();
-    if (negative) setNegative(true);
-}
-
-template <WordBlockCache& (*Cache)()>
-int WordStorage<Cache>::compareSigned(const WordStorage& y) const {
-    if (size_ != y.size_) return size_ < y.size_ ? -1 : 1;
-    int c = words::compare(words_, y.words_, length());
-    return size_ < 0 ? -c : c;
-}
-
-template <WordBlockCache& (*Cache)()>
-int WordStorage<Cache>::compareMagnitude(const WordStorage& y) const {
-    uint32_t a = length(), b = y.length();
-    if (a != b) return a < b ? -1 : 1;
-    return words::compare(words_, y.words_, a);
 }
 
 template <WordBlockCache& (*Cache)()>

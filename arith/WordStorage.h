@@ -24,8 +24,10 @@
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "arith/ArithmeticFault.h"
+#include "arith/WordArray.h"
 #include "arith/WordBlockCache.h"
 
 namespace numen {
@@ -76,7 +78,11 @@ public:
     }
     // Sets the length (words beyond the old length must have been written)
     // and the sign, then strips leading zero words.
-    void setLengthAndSign(uint32_t length, bool negative);
+    void setLengthAndSign(uint32_t length, bool negative) {
+        size_ = int32_t(length);
+        strip();
+        if (negative) setNegative(true);
+    }
 
 protected:
     void grow(uint32_t capacity);
@@ -84,10 +90,18 @@ protected:
     // current one, which goes back to the cache; length n, then stripped.
     void takeBlock(const WordBlockCache::Block& b, uint32_t n);
     static WordBlockCache::Block newBlock(uint32_t n) { return Cache().acquire(n); }
-    void swapStorage(WordStorage& y) noexcept;
+    void swapStorage(WordStorage& y) noexcept {
+        std::swap(size_, y.size_);
+        std::swap(capacity_, y.capacity_);
+        std::swap(words_, y.words_);
+        std::swap(block_, y.block_);
+    }
 
     // Strips zero top words; a value left without words has no sign.
-    void strip();
+    void strip() {
+        uint32_t n = uint32_t(words::stripped(words_, length()));
+        size_ = size_ < 0 ? -int32_t(n) : int32_t(n);
+    }
     void setNegative(bool negative) {
         int32_t n = int32_t(length());
         size_ = negative ? -n : n;
@@ -96,9 +110,17 @@ protected:
 
     // Signed order of two values of one digit system, -1, 0 or 1: size
     // holds sign and length, so only equal sizes need the words.
-    int compareSigned(const WordStorage& y) const;
+    int compareSigned(const WordStorage& y) const {
+        if (size_ != y.size_) return size_ < y.size_ ? -1 : 1;
+        int c = words::compare(words_, y.words_, length());
+        return size_ < 0 ? -c : c;
+    }
     // Order of |x| and |y|, -1, 0 or 1.
-    int compareMagnitude(const WordStorage& y) const;
+    int compareMagnitude(const WordStorage& y) const {
+        uint32_t a = length(), b = y.length();
+        if (a != b) return a < b ? -1 : 1;
+        return words::compare(words_, y.words_, a);
+    }
     // x := src with its lowest `drop` words dropped, src's sign kept (not
     // stripped: src's top word is non-zero). src is not x.
     void copyDropping(const WordStorage& src, uint32_t drop);
