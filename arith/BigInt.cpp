@@ -1,102 +1,23 @@
-// BigInt storage, assignment, comparison, addition, subtraction and shifts.
+// BigInt construction, assignment, comparison, addition, subtraction and
+// shifts; the block, copy and move are the storage core's (WordStorage.h).
 // Products live in BigIntProduct.cpp, divisions in BigIntDivision.cpp, the
 // number theory in BigIntNumberTheory.cpp, text and files in BigIntText.cpp.
 #include "arith/BigInt.h"
-
-#include <cstring>
-#include <utility>
 
 #include "arith/WordArray.h"
 
 namespace numen {
 
-WordBlockCache& BigIntBlockCache() {
-    thread_local WordBlockCache cache;
-    return cache;
-}
-
-// --- storage -------------------------------------------------------------
+// --- construction and assignment -------------------------------------------
 
 BigInt::BigInt(int32_t v) { setInt(v); }
 
-BigInt::BigInt(const BigInt& src, uint32_t shiftBits) { assign(src, shiftBits); }
-
-BigInt::BigInt(BigInt&& src) noexcept
-    : size_(src.size_), capacity_(src.capacity_), words_(src.words_), block_(src.block_) {
-    src.size_ = 0;
-    src.capacity_ = 0;
-    src.words_ = nullptr;
-    src.block_ = nullptr;
-}
+BigInt::BigInt(const BigInt& src, uint32_t shiftBits) : Storage() { assign(src, shiftBits); }
 
 BigInt& BigInt::operator=(const BigInt& src) {
     assign(src, 0);
     return *this;
 }
-
-BigInt& BigInt::operator=(BigInt&& src) noexcept {
-    if (this != &src) {
-        release();
-        swap(*this, src);
-    }
-    return *this;
-}
-
-BigInt::~BigInt() { release(); }
-
-void BigInt::release() {
-    if (block_ != nullptr) BigIntBlockCache().release(block_, capacity_);
-    size_ = 0;
-    capacity_ = 0;
-    words_ = nullptr;
-    block_ = nullptr;
-}
-
-void swap(BigInt& x, BigInt& y) noexcept {
-    std::swap(x.size_, y.size_);
-    std::swap(x.capacity_, y.capacity_);
-    std::swap(x.words_, y.words_);
-    std::swap(x.block_, y.block_);
-}
-
-void BigInt::adopt(const WordBlockCache::Block& b) {
-    block_ = b.start;
-    words_ = b.words;
-    capacity_ = b.capacity;
-}
-
-void BigInt::grow(uint32_t capacity) {
-    WordBlockCache::Block b = BigIntBlockCache().acquire(capacity);
-    // The whole old capacity is copied: callers may have written beyond the
-    // words in use before growing.
-    if (capacity_ != 0) std::memcpy(b.words, words_, size_t(capacity_) * 4);
-    void* old = block_;
-    uint32_t oldCapacity = capacity_;
-    adopt(b);
-    BigIntBlockCache().release(old, oldCapacity);
-}
-
-void BigInt::reserve(uint32_t n) {
-    if (n > capacity_ || block_ == nullptr) grow(n);
-}
-
-void BigInt::normalise() {
-    uint32_t n = uint32_t(words::stripped(words_, length()));
-    size_ = size_ < 0 ? -int32_t(n) : int32_t(n);
-}
-
-void BigInt::setNegative(bool negative) {
-    int32_t n = int32_t(length());
-    size_ = negative ? -n : n;
-}
-
-void BigInt::setLengthAndSign(uint32_t length, bool negative) {
-    size_ = int32_t(length);
-    normalise();
-    if (negative) setNegative(true);
-}
-
-// --- construction and assignment -------------------------------------------
 
 void BigInt::setUnsigned(uint32_t v) {
     reserve(1);
@@ -109,7 +30,7 @@ void BigInt::setUnsigned64(uint32_t lo, uint32_t hi) {
     words_[0] = lo;
     words_[1] = hi;
     size_ = 2;
-    normalise();
+    strip();
 }
 
 void BigInt::setInt(int32_t v) {
@@ -128,19 +49,11 @@ void BigInt::assign(const BigInt& src, uint32_t shiftBits) {
         if (shiftBits != 0) shiftMagnitudeRight(shiftBits);
         return;
     }
-    uint32_t drop = shiftBits / 32;
-    uint32_t len = src.length();
-    if (len <= drop) {
-        size_ = 0;
-        return;
+    copyDropping(src, shiftBits / 32);
+    if (shiftBits % 32 != 0 && size_ != 0) {
+        words::shiftRight(words_, length(), shiftBits % 32);
+        strip();
     }
-    uint32_t n = len - drop;
-    reserve(n);
-    std::memcpy(words_, src.words_ + drop, size_t(n) * 4);
-    size_ = int32_t(n);
-    if (shiftBits % 32 != 0) words::shiftRight(words_, n, shiftBits % 32);
-    normalise();
-    if (src.size_ < 0) setNegative(true);
 }
 
 void BigInt::setPower(uint32_t b, uint32_t n) {
@@ -183,17 +96,12 @@ void BigInt::setBitsAt(uint32_t bitPos, uint32_t v) {
     words_[w] = keep | (v << offset);
     words_[w + 1] = offset == 0 ? 0 : (v >> (32 - offset));
     size_ = int32_t(w + 2);
-    normalise();
+    strip();
 }
 
 // --- comparison -------------------------------------------------------------
 
-int BigInt::compare(const BigInt& y) const {
-    if (size_ == 0) return -y.size_;
-    if (size_ != y.size_) return size_ < y.size_ ? -1 : 1;
-    int c = words::compare(words_, y.words_, length());
-    return size_ < 0 ? -c : c;
-}
+int BigInt::compare(const BigInt& y) const { return compareSigned(y); }
 
 int BigInt::compareInt(int32_t v) const {
     int32_t vSize = v > 0 ? 1 : (v < 0 ? -1 : 0);
@@ -212,24 +120,15 @@ void BigInt::addMagnitudeWord(uint32_t w) {
     words_[n] = 0;
     words::addWord(words_, n + 1, w);
     size_ = int32_t(n + 1);
-    normalise();
+    strip();
 }
 
 void BigInt::subMagnitudeWord(uint32_t w) {
+    if (subWordFromShort(w)) return;
     uint32_t n = length();
     size_ = int32_t(n);
-    if (n <= 1) {
-        uint32_t x = n == 0 ? 0 : words_[0];
-        if (x >= w) {
-            setUnsigned(x - w);
-        } else {
-            setUnsigned(w - x);
-            size_ = -1;
-        }
-        return;
-    }
     words::subWord(words_, n, w);  // |x| >= 2^32 > w: no borrow out
-    normalise();
+    strip();
 }
 
 void BigInt::addMagnitude(const BigInt& y) {
@@ -240,12 +139,12 @@ void BigInt::addMagnitude(const BigInt& y) {
     uint32_t carry = words::add(words_, words_, y.words_, b);
     words_[n] = words::addWord(words_ + b, n - b, carry);
     size_ = int32_t(n + 1);
-    normalise();
+    strip();
 }
 
 void BigInt::subMagnitude(const BigInt& y) {
     uint32_t a = length(), b = y.length();
-    int c = a != b ? (a < b ? -1 : 1) : words::compare(words_, y.words_, a);
+    int c = compareMagnitude(y);
     if (c == 0) {
         size_ = 0;
         return;
@@ -254,89 +153,47 @@ void BigInt::subMagnitude(const BigInt& y) {
         uint32_t borrow = words::sub(words_, words_, y.words_, b);
         words::subWord(words_ + b, a - b, borrow);
         size_ = int32_t(a);
-        normalise();
+        strip();
         return;
     }
-    // |y| > |x|: the result is -(|y| - |x|), built in x's array.
-    reserve(b);
-    uint32_t borrow = words::sub(words_, y.words_, words_, a);
-    std::memcpy(words_ + a, y.words_ + a, size_t(b - a) * 4);
-    words::subWord(words_ + a, b - a, borrow);
-    size_ = int32_t(b);
-    normalise();
-    setNegative(true);
+    subFromLonger(y, words::sub, words::subWord);
 }
 
 // --- signed addition and subtraction -------------------------------------------
 
-// x := x + y (or x - y): equal signs add magnitudes, unequal ones subtract
-// them; the result then takes x's sign (zero counts as positive).
 void BigInt::addSigned(const BigInt& y, bool subtract) {
-    bool xNegative = size_ < 0;
-    bool yNegative = (y.size_ < 0) != subtract;
     if (&y == this) {
         if (subtract) {
             size_ = 0;
         } else {
+            bool negative = size_ < 0;
             shiftMagnitudeLeft(1);
-            setNegative(xNegative);
+            setNegative(negative);
         }
         return;
     }
-    if (size_ == 0) xNegative = yNegative;
-    if (xNegative == yNegative) {
-        addMagnitude(y);
-        setNegative(xNegative && size_ != 0);
-    } else {
-        subMagnitude(y);
-        if (xNegative) negate();
-    }
+    Storage::addSigned((y.size_ < 0) != subtract, [&] { addMagnitude(y); }, [&] { subMagnitude(y); });
 }
 
 void BigInt::addSignedWord(uint32_t w, bool negativeW) {
-    bool xNegative = size_ < 0;
-    if (size_ == 0) xNegative = negativeW;
-    if (xNegative == negativeW) {
-        addMagnitudeWord(w);
-        setNegative(xNegative && size_ != 0);
-    } else {
-        subMagnitudeWord(w);
-        if (xNegative) negate();
-    }
+    Storage::addSigned(negativeW, [&] { addMagnitudeWord(w); }, [&] { subMagnitudeWord(w); });
 }
 
 void BigInt::add(const BigInt& y) { addSigned(y, false); }
 void BigInt::sub(const BigInt& y) { addSigned(y, true); }
 
-void BigInt::addInt(int32_t v) {
-    addSignedWord(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v), v < 0);
-}
-
-void BigInt::subInt(int32_t v) {
-    addSignedWord(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v), v > 0);
-}
+void BigInt::addInt(int32_t v) { addSignedWord(magnitudeOf(v), v < 0); }
+void BigInt::subInt(int32_t v) { addSignedWord(magnitudeOf(v), v > 0); }
 
 void BigInt::addUnsigned(uint32_t v) { addSignedWord(v, false); }
-
-void BigInt::negate() {
-    size_ = -size_;
-}
 
 // --- shifts --------------------------------------------------------------------
 
 void BigInt::shiftMagnitudeRight(uint32_t bits) {
     bool negative = size_ < 0;
-    uint32_t n = length(), drop = bits / 32;
-    if (n <= drop) {
-        size_ = 0;
-        return;
-    }
-    n -= drop;
-    if (drop != 0) std::memmove(words_, words_ + drop, size_t(n) * 4);
-    if (bits % 32 != 0) words::shiftRight(words_, n, bits % 32);
-    size_ = int32_t(n);
-    normalise();
-    if (negative) setNegative(true);
+    uint32_t n = dropLowWords(bits / 32);
+    if (n != 0 && bits % 32 != 0) words::shiftRight(words_, n, bits % 32);
+    setLengthAndSign(n, negative);
 }
 
 void BigInt::shiftMagnitudeLeft(uint32_t bits) {
@@ -344,18 +201,9 @@ void BigInt::shiftMagnitudeLeft(uint32_t bits) {
     uint32_t n = length();
     if (n == 0) return;
     uint32_t move = bits / 32;
-    uint64_t total = uint64_t(n) + move + 1;
-    if (total > 0x7fffffffu) throw ArithmeticFault("integer too large");
-    reserve(uint32_t(total));
-    if (move != 0) {
-        std::memmove(words_ + move, words_, size_t(n) * 4);
-        std::memset(words_, 0, size_t(move) * 4);
-    }
-    n += move;
-    words_[n] = bits % 32 != 0 ? words::shiftLeft(words_ + move, n - move, bits % 32) : 0;
-    size_ = int32_t(n + 1);
-    normalise();
-    if (negative) setNegative(true);
+    uint32_t total = moveWordsUp(move, 1);
+    words_[total] = bits % 32 != 0 ? words::shiftLeft(words_ + move, n, bits % 32) : 0;
+    setLengthAndSign(total + 1, negative);
 }
 
 void BigInt::shift(int32_t bits) {
@@ -385,11 +233,7 @@ uint32_t BigInt::checksum() const {
     return uint32_t(total);
 }
 
-uint32_t BigInt::xorHash() const {
-    uint32_t h = uint32_t(size_);
-    for (uint32_t i = 0, n = length(); i < n; ++i) h ^= words_[i];
-    return h;
-}
+uint32_t BigInt::xorHash() const { return xorWords(); }
 
 // --- operations returning new values ----------------------------------------------
 

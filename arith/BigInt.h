@@ -1,9 +1,10 @@
 // BigInt: exact signed integer of unlimited size, the value type on which
 // every test, proof and report is computed.
 //
-// Sign and magnitude: `size` counts the 32-bit words in use and carries the
-// sign (0 = zero, +m / -m = m words); `words` holds the magnitude, least
-// significant word first, 32-byte aligned, from a per-thread WordBlockCache.
+// Sign and magnitude in 32-bit words on the storage core (WordStorage.h):
+// `size` counts the words in use and carries the sign (0 = zero, +m / -m =
+// m words); `words` holds the magnitude, least significant word first,
+// 32-byte aligned, from a per-thread WordBlockCache (BigIntBlockCache).
 // Invariants after every public operation: the top word in use is non-zero,
 // zero has no sign, |size| <= capacity, a BigInt owns its block alone.
 //
@@ -18,23 +19,25 @@
 #include <string>
 
 #include "arith/ArithmeticFault.h"
-#include "arith/WordBlockCache.h"
+#include "arith/WordStorage.h"
 
 namespace numen {
 
-class BigInt {
+class BigInt : private WordStorage<BigIntBlockCache> {
+    using Storage = WordStorage<BigIntBlockCache>;
+
 public:
     BigInt() = default;
     explicit BigInt(int32_t v);
     // Copy of src with its magnitude shifted right by shiftBits.
     BigInt(const BigInt& src, uint32_t shiftBits = 0);
-    BigInt(BigInt&& src) noexcept;
+    // Moves leave the source zero with capacity 0.
+    BigInt(BigInt&& src) noexcept = default;
     BigInt& operator=(const BigInt& src);
-    BigInt& operator=(BigInt&& src) noexcept;
-    ~BigInt();
+    BigInt& operator=(BigInt&& src) noexcept = default;
 
     // Returns the block to the cache; the value becomes zero with capacity 0.
-    void release();
+    using Storage::release;
 
     // --- construction and assignment ---------------------------------
     void setUnsigned(uint32_t v);
@@ -77,7 +80,7 @@ public:
     BigInt& divRem(BigInt& rem, const BigInt& d);
     // bits > 0: magnitude shifted right (truncating); bits < 0: left.
     void shift(int32_t bits);
-    void negate();
+    using Storage::negate;
 
     // --- magnitude operations (sign-free building blocks) ---------------
     void addMagnitudeWord(uint32_t w);
@@ -101,39 +104,27 @@ public:
     std::string toString(uint32_t radix = 10) const;
 
     // --- raw access for the arithmetic units ------------------------------
-    int32_t size() const { return size_; }
-    uint32_t length() const { return size_ < 0 ? uint32_t(-int64_t(size_)) : uint32_t(size_); }
-    uint32_t capacity() const { return capacity_; }
+    using Storage::size;
+    using Storage::length;
+    using Storage::capacity;
     const uint32_t* words() const { return words_; }
     uint32_t* words() { return words_; }
-    bool isZero() const { return size_ == 0; }
-    bool isNegative() const { return size_ < 0; }
+    using Storage::isZero;
+    using Storage::isNegative;
     // Makes room for at least n words, keeping the value (growth is exact).
-    void reserve(uint32_t n);
+    using Storage::reserve;
     // Sets the length (words beyond the old length must have been written)
     // and the sign, then strips leading zero words.
-    void setLengthAndSign(uint32_t length, bool negative);
+    using Storage::setLengthAndSign;
 
-    friend void swap(BigInt& x, BigInt& y) noexcept;
+    friend void swap(BigInt& x, BigInt& y) noexcept { x.swapStorage(y); }
 
 private:
-    void grow(uint32_t capacity);        // exact growth, old capacity copied
-    void adopt(const WordBlockCache::Block& b);
-    void normalise();                    // strip zero top words, fix the sign of zero
-    void setNegative(bool negative);
     void shiftMagnitudeRight(uint32_t bits);
     void shiftMagnitudeLeft(uint32_t bits);
     void addSigned(const BigInt& y, bool subtract);
     void addSignedWord(uint32_t w, bool negativeW);
-
-    int32_t size_ = 0;
-    uint32_t capacity_ = 0;
-    uint32_t* words_ = nullptr;
-    void* block_ = nullptr;
 };
-
-// The block cache of BigInt (one per thread).
-WordBlockCache& BigIntBlockCache();
 
 // --- operations returning new values --------------------------------------
 BigInt operator-(const BigInt& x);

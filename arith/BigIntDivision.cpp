@@ -20,18 +20,12 @@ uint32_t BigInt::divMagnitudeWord(uint32_t w) {
     } else {
         rem = words::divWord(words_, n, w);
     }
-    normalise();
+    strip();
     return rem;
 }
 
 int32_t BigInt::divInt(int32_t v) {
-    if (v == 0) throw ArithmeticFault("division by zero");
-    bool xNegative = size_ < 0;
-    bool negative = xNegative != (v < 0);
-    uint32_t rem = divMagnitudeWord(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
-    if (negative && size_ != 0) setNegative(true);
-    // |rem| < |v| <= 2^31, so it fits with either sign.
-    return xNegative ? -int32_t(rem) : int32_t(rem);
+    return divSigned(v, [this](uint32_t w) { return divMagnitudeWord(w); });
 }
 
 void BigInt::divMod(BigInt& rem, const BigInt& d) {
@@ -95,12 +89,11 @@ void BigInt::divMod(BigInt& rem, const BigInt& d) {
         words_[j] = qHat;
     }
     size_ = int32_t(m - n + 1);
-    normalise();
+    strip();
 
     rem.reserve(n);
     std::memcpy(rem.words_, u.data(), size_t(n) * 4);
-    rem.size_ = int32_t(n);
-    rem.normalise();
+    rem.setLengthAndSign(n, false);
     rem.divMagnitudeWord(norm);
 }
 

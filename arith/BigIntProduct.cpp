@@ -72,13 +72,8 @@ void squareLimbs(Limb* r, const Limb* a, size_t n) {
 }  // namespace
 
 void BigInt::mulMagnitudeWord(uint32_t w) {
+    if (scaledTrivially(w)) return;
     uint32_t n = length();
-    size_ = int32_t(n);
-    if (w == 0 || n == 0) {
-        size_ = 0;
-        return;
-    }
-    if (w == 1) return;
     if (w == 2) {
         shiftMagnitudeLeft(1);
         return;
@@ -92,28 +87,17 @@ void BigInt::mulMagnitudeWord(uint32_t w) {
 }
 
 void BigInt::mulMagnitude(const BigInt& y) {
-    uint32_t a = length(), b = y.length();
-    if (a == 0 || b == 0) {
-        size_ = 0;
-        return;
-    }
-    if (b == 1) {
-        mulMagnitudeWord(y.words_[0]);
-        return;
-    }
-    if (uint64_t(a) + b > 0x7fffffffu) throw ArithmeticFault("integer too large");
+    if (shortProduct(y, [this](uint32_t w) { mulMagnitudeWord(w); })) return;
+    const uint32_t a = length(), b = y.length();
     const size_t la = (a + 1) / 2, lb = (b + 1) / 2;
     Limb* limbs = scratchLimbs(2 * (la + lb));
     Limb *xa = limbs, *yb = limbs + la, *r = limbs + la + lb;
     loadLimbs(xa, words_, a);
     loadLimbs(yb, y.words_, b);
     mulLimbs(r, xa, la, yb, lb);
-    WordBlockCache::Block product = BigIntBlockCache().acquire(a + b);
+    WordBlockCache::Block product = newBlock(a + b);
     std::memcpy(product.words, r, size_t(a + b) * 4);  // the words above a + b are zero
-    BigIntBlockCache().release(block_, capacity_);
-    adopt(product);
-    size_ = int32_t(a + b);
-    normalise();
+    takeBlock(product, a + b);
 }
 
 void BigInt::mulUnsigned(uint32_t v) {
@@ -123,9 +107,7 @@ void BigInt::mulUnsigned(uint32_t v) {
 }
 
 void BigInt::mulInt(int32_t v) {
-    bool negative = (size_ < 0) != (v < 0);
-    mulMagnitudeWord(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
-    if (negative && size_ != 0) setNegative(true);
+    mulSigned(v, [this](uint32_t w) { mulMagnitudeWord(w); });
 }
 
 void BigInt::mul(const BigInt& y) {
@@ -157,12 +139,9 @@ void BigInt::square(bool measure, double* maxErr) {
     Limb* limbs = scratchLimbs(3 * ln);
     loadLimbs(limbs, words_, n);
     squareLimbs(limbs + ln, limbs, ln);
-    WordBlockCache::Block product = BigIntBlockCache().acquire(2 * n);
+    WordBlockCache::Block product = newBlock(2 * n);
     std::memcpy(product.words, limbs + ln, size_t(2) * n * 4);
-    BigIntBlockCache().release(block_, capacity_);
-    adopt(product);
-    size_ = int32_t(2 * n);
-    normalise();
+    takeBlock(product, 2 * n);
 }
 
 void BigInt::mulTransform(const BigInt& y, bool measure, double* maxErr) {

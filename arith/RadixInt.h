@@ -4,10 +4,11 @@
 // dividing by a power of b is a digit shift plus a small product, so the
 // special-form reductions need no division by N.
 //
-// It mirrors BigInt: sign and magnitude, `size` counts the digits in use and
-// carries the sign (0 = zero), `words` holds the digits, least significant
-// first, each in [0, B) after every public operation, 32-byte aligned, from
-// a per-thread WordBlockCache of its own (RadixIntBlockCache). Invariants:
+// It shares BigInt's storage core (WordStorage.h): sign and magnitude,
+// `size` counts the digits in use and carries the sign (0 = zero), `words`
+// holds the digits, least significant first, each in [0, B) after every
+// public operation, 32-byte aligned, from a per-thread WordBlockCache of its
+// own (RadixIntBlockCache). Invariants:
 // the top digit in use is non-zero, zero has no sign, |size| <= capacity, a
 // RadixInt owns its block alone. Two operands of one operation must have the
 // same radix (ArithmeticFault otherwise); copies take the radix of their
@@ -27,11 +28,13 @@
 
 #include "arith/ArithmeticFault.h"
 #include "arith/BigInt.h"
-#include "arith/WordBlockCache.h"
+#include "arith/WordStorage.h"
 
 namespace numen {
 
-class RadixInt {
+class RadixInt : private WordStorage<RadixIntBlockCache> {
+    using Storage = WordStorage<RadixIntBlockCache>;
+
 public:
     // Largest radix: the serialised form stores it as a signed 32-bit value.
     static constexpr uint32_t kMaxRadix = 0x7fffffffu;
@@ -43,13 +46,14 @@ public:
     RadixInt(uint32_t radix, const BigInt& x);
     // Copy of src divided by B^shiftDigits (truncated toward zero).
     RadixInt(const RadixInt& src, uint32_t shiftDigits = 0);
-    RadixInt(RadixInt&& src) noexcept;
+    // Moves take src's radix and leave src zero in its radix with capacity 0.
+    RadixInt(RadixInt&& src) noexcept = default;
     RadixInt& operator=(const RadixInt& src);  // takes src's radix
-    RadixInt& operator=(RadixInt&& src) noexcept;
-    ~RadixInt();
+    RadixInt& operator=(RadixInt&& src) noexcept = default;
 
-    // Returns the block to the cache; the value becomes zero with capacity 0.
-    void release();
+    // Returns the block to the cache; the value becomes zero with capacity 0
+    // (the radix is kept).
+    using Storage::release;
     // Zero in another radix (the block is kept).
     void setRadix(uint32_t radix);
 
@@ -83,7 +87,7 @@ public:
     // Quotient of |x| by |v| truncated, sign = product of the signs; returns
     // the remainder with the dividend's sign. v = 0 raises ArithmeticFault.
     int32_t divInt(int32_t v);
-    void negate() { size_ = -size_; }
+    using Storage::negate;
 
     // --- magnitude operations (sign-free building blocks) ---------------
     void addMagnitude(const RadixInt& y);
@@ -128,29 +132,25 @@ public:
     uint32_t xorHash() const;
 
     // --- raw access for the arithmetic units ----------------------------------
-    int32_t size() const { return size_; }
-    uint32_t length() const { return size_ < 0 ? uint32_t(-int64_t(size_)) : uint32_t(size_); }
-    uint32_t capacity() const { return capacity_; }
+    using Storage::size;
+    using Storage::length;
+    using Storage::capacity;
     uint32_t radix() const { return radix_; }
     // log2 B when B is a power of two, otherwise -1.
     int32_t radixLog2() const { return radixLog2_; }
     const uint32_t* digits() const { return words_; }
     uint32_t* digits() { return words_; }
-    bool isZero() const { return size_ == 0; }
-    bool isNegative() const { return size_ < 0; }
+    using Storage::isZero;
+    using Storage::isNegative;
     // Makes room for at least n digits, keeping the value (growth is exact).
-    void reserve(uint32_t n);
+    using Storage::reserve;
     // Sets the length (digits beyond the old length must have been written,
     // each below B) and the sign, then strips leading zero digits.
-    void setLengthAndSign(uint32_t length, bool negative);
+    using Storage::setLengthAndSign;
 
     friend void swap(RadixInt& x, RadixInt& y) noexcept;
 
 private:
-    void grow(uint32_t capacity);  // exact growth, old capacity copied
-    void adopt(const WordBlockCache::Block& b);
-    void strip();                  // strip zero top digits, fix the sign of zero
-    void setNegative(bool negative);
     void checkRadix(const RadixInt& y) const;
     void addSigned(const RadixInt& y, bool subtract);
     void addSignedWord(uint32_t v, bool negativeV);
@@ -162,16 +162,9 @@ private:
     // a positive carry, or takes the radix complement for a negative one.
     void finishCarry(uint32_t n, int64_t carry, bool negative);
 
-    int32_t size_ = 0;
-    uint32_t capacity_ = 0;
-    uint32_t* words_ = nullptr;
-    void* block_ = nullptr;
     uint32_t radix_ = 2;
     int32_t radixLog2_ = 1;
 };
-
-// The block cache of RadixInt (one per thread), separate from BigInt's.
-WordBlockCache& RadixIntBlockCache();
 
 // --- serialised form, all 32-bit little-endian --------------------------------
 //

@@ -46,17 +46,6 @@ uint32_t ChunkDigits(uint32_t radix, uint32_t& chunk) {
     return k;
 }
 
-void StoreLittleEndian(unsigned char* out, uint32_t v) {
-    out[0] = uint8_t(v);
-    out[1] = uint8_t(v >> 8);
-    out[2] = uint8_t(v >> 16);
-    out[3] = uint8_t(v >> 24);
-}
-
-uint32_t LoadLittleEndian(const unsigned char* in) {
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
-
 }  // namespace
 
 // --- normalisation -----------------------------------------------------------
@@ -178,15 +167,15 @@ void RadixInt::setBigInt(const BigInt& x) {
 
 size_t writeRadixInt(std::FILE* file, const RadixInt& x) {
     unsigned char head[20];
-    StoreLittleEndian(head, uint32_t(x.size()));
-    StoreLittleEndian(head + 4, x.radix());
-    StoreLittleEndian(head + 8, 0);
-    StoreLittleEndian(head + 12, uint32_t(x.radixLog2()));
-    StoreLittleEndian(head + 16, 0);
+    words::storeLittleEndian(head, uint32_t(x.size()));
+    words::storeLittleEndian(head + 4, x.radix());
+    words::storeLittleEndian(head + 8, 0);
+    words::storeLittleEndian(head + 12, uint32_t(x.radixLog2()));
+    words::storeLittleEndian(head + 16, 0);
     size_t count = std::fwrite(head, 4, 5, file);
     uint32_t n = x.length();
     std::vector<unsigned char> body(size_t(n) * 4);
-    for (uint32_t i = 0; i < n; ++i) StoreLittleEndian(&body[size_t(i) * 4], x.digits()[i]);
+    for (uint32_t i = 0; i < n; ++i) words::storeLittleEndian(&body[size_t(i) * 4], x.digits()[i]);
     if (n != 0) count += std::fwrite(body.data(), 4, n, file);
     return count;
 }
@@ -194,12 +183,12 @@ size_t writeRadixInt(std::FILE* file, const RadixInt& x) {
 size_t readRadixInt(std::FILE* file, RadixInt& x, uint32_t maxDigits) {
     unsigned char head[20];
     if (std::fread(head, 4, 1, file) != 1) return 0;
-    int32_t size = int32_t(LoadLittleEndian(head));
+    int32_t size = int32_t(words::loadLittleEndian(head));
     uint32_t n = size < 0 ? uint32_t(0) - uint32_t(size) : uint32_t(size);
     if (n > maxDigits) return 1;
     size_t got = std::fread(head + 4, 4, 4, file);
     if (got != 4) return 1 + got;
-    int32_t radix = int32_t(LoadLittleEndian(head + 4));
+    int32_t radix = int32_t(words::loadLittleEndian(head + 4));
     if (radix < 2) return 2;
 
     // The body is read in slices, so a damaged size costs at most the memory
@@ -212,7 +201,7 @@ size_t readRadixInt(std::FILE* file, RadixInt& x, uint32_t maxDigits) {
         uint32_t want = std::min<uint32_t>(kSlice, n - uint32_t(digits.size()));
         size_t read = std::fread(raw.data(), 4, want, file);
         for (size_t i = 0; i < read; ++i) {
-            uint32_t d = LoadLittleEndian(&raw[i * 4]);
+            uint32_t d = words::loadLittleEndian(&raw[i * 4]);
             if (d >= uint32_t(radix)) return 5 + digits.size();
             digits.push_back(d);
         }

@@ -11,13 +11,8 @@
 namespace numen {
 
 void RadixInt::mulMagnitudeWord(uint32_t v) {
+    if (scaledTrivially(v)) return;
     uint32_t n = length();
-    size_ = int32_t(n);
-    if (v == 0 || n == 0) {
-        size_ = 0;
-        return;
-    }
-    if (v == 1) return;
     if (v == 2) {
         // Doubling: one compare per digit instead of a split by B.
         uint32_t carry = radix::add(words_, words_, n, radix_);
@@ -30,35 +25,22 @@ void RadixInt::mulMagnitudeWord(uint32_t v) {
 
 void RadixInt::mulMagnitude(const RadixInt& y) {
     checkRadix(y);
-    uint32_t a = length(), b = y.length();
-    if (a == 0 || b == 0) {
-        size_ = 0;
-        return;
-    }
-    if (b == 1) {
-        mulMagnitudeWord(y.words_[0]);
-        return;
-    }
-    if (uint64_t(a) + b > 0x7fffffffu) throw ArithmeticFault("integer too large");
+    if (shortProduct(y, [this](uint32_t v) { mulMagnitudeWord(v); })) return;
+    const uint32_t a = length(), b = y.length();
     // Row i adds x·y_i from digit i; its final carry (< B) lands on digit
     // i + a, which no earlier row has written.
-    WordBlockCache::Block product = RadixIntBlockCache().acquire(a + b);
+    WordBlockCache::Block product = newBlock(a + b);
     uint32_t* r = product.words;
     std::memset(r, 0, size_t(a) * 4);
     const radix::Divider d(radix_);
     const uint32_t* x = words_;
     const uint32_t* yw = y.words_;
     for (uint32_t i = 0; i < b; ++i) r[i + a] = radix::addMul(r + i, x, a, yw[i], d);
-    RadixIntBlockCache().release(block_, capacity_);
-    adopt(product);
-    size_ = int32_t(a + b);
-    strip();
+    takeBlock(product, a + b);
 }
 
 void RadixInt::mulInt(int32_t v) {
-    bool negative = (size_ < 0) != (v < 0);
-    mulMagnitudeWord(v < 0 ? uint32_t(0) - uint32_t(v) : uint32_t(v));
-    if (negative && size_ != 0) setNegative(true);
+    mulSigned(v, [this](uint32_t w) { mulMagnitudeWord(w); });
 }
 
 void RadixInt::mul(const RadixInt& y) {

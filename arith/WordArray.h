@@ -126,4 +126,16 @@ inline size_t stripped(const uint32_t* a, size_t n) {
     return n;
 }
 
+// A word in the little-endian byte order of the serialised forms, on any host.
+inline void storeLittleEndian(unsigned char* out, uint32_t v) {
+    out[0] = uint8_t(v);
+    out[1] = uint8_t(v >> 8);
+    out[2] = uint8_t(v >> 16);
+    out[3] = uint8_t(v >> 24);
+}
+
+inline uint32_t loadLittleEndian(const unsigned char* in) {
+    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
+}
+
 }  // namespace numen::words
