@@ -1,6 +1,6 @@
 // The generalized-Fermat transform: a residue x modulo N = B^m + 1 (m a power
-// of two, m >= 64) kept in weighted form inside the transform buffer for a
-// whole powering, one squaring kernel call plus one carry pass per step.
+// of two, m >= 64) kept in weighted form inside its own transform buffer
+// for a whole powering, one squaring kernel call plus one carry pass per step.
 //
 // The m balanced radix-B digits d_0 .. d_{m-1} are paired into L = m/2
 // complex elements, the low half in the real parts and the high half in the

@@ -1,6 +1,7 @@
 // The generalized-Fermat transform against GMP: powerings a^e mod B^m + 1
 // in every shape and carry variant, the wrap-around carry, the round-off
-// guard, the shape table and "Numen.dtf".
+// guard, the shape table, "Numen.dtf", and computations held at once (two
+// transforms beside exact products, one per thread).
 #include <gmp.h>
 #include <gtest/gtest.h>
 
@@ -121,7 +122,7 @@ TEST_F(GfnTransformTest, FullSizeSquaringsAtTheLimitRadixMatchGmp) {
     }
 }
 
-// gfn.carry(a) scales the transform's round-off by a; GfnCarryThenMultiply
+// carry(a) scales the transform's round-off by a; carryThenMultiply
 // multiplies balanced digits and does not. Over a long run at the limit
 // radix the latter stays far inside the guard in every variant, while the
 // double-precision passes with a = 3 reach 0.45 -- and must then raise, not
@@ -159,7 +160,7 @@ TEST_F(GfnTransformTest, EveryCarryVariantAndShapeGivesTheSamePower) {
             for (uint32_t m : {128u, 4096u, 8192u, 16384u}) {
                 const uint32_t B = LargestGeneralizedFermatBase(m);
                 ExpectPowerMatches(m, B, 13, 0x5b, false, nullptr);
-                ExpectPowerMatches(m, B, 7, 0x5b, true, nullptr);  // GfnCarryThenMultiply
+                ExpectPowerMatches(m, B, 7, 0x5b, true, nullptr);  // carryThenMultiply
             }
         }
     }
@@ -486,8 +487,8 @@ TEST_F(GfnTransformTest, LanePassRoundOffAtTheLimitRadix) {
     }
 }
 
-// The AVX read-out of GfnUnload gives the very digits of the reference
-// read-out, on the same transformed square (GfnUnload leaves the buffer as
+// The AVX read-out of unload gives the very digits of the reference
+// read-out, on the same transformed square (unload leaves the buffer as
 // it found it), in one-pass and two-pass shapes.
 TEST_F(GfnTransformTest, LaneUnloadGivesTheReferenceDigits) {
     for (GfnCarryVariant variant : RunnableAvxCarryVariants()) {
