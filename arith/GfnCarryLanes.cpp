@@ -48,7 +48,7 @@ void WalkUp(GfnState& st, uint32_t j, long double intoRe, long double intoIm, fl
 GfnLaneJob JobOf(const GfnState& st) {
     GfnLaneJob job;
     job.array = &st.array[0].re;
-    job.rowLength = st.passRowLength();
+    job.rowLength = st.rowLength;
     job.rowStride = st.rowStride();
     job.laneRowLength = st.laneRowLength;
     job.laneRows = uint32_t(st.laneRows.size() / 2);
@@ -59,8 +59,7 @@ GfnLaneJob JobOf(const GfnState& st) {
     return job;
 }
 
-void LanePass(long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32_t segments) {
-    GfnState& st = Gfn();
+void LanePass(GfnState& st, long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32_t segments) {
     double carries[2 * kGfnMaxSegments];
     GfnLaneJob job = JobOf(st);
     job.scale = double(h);
@@ -84,8 +83,8 @@ void LanePass(long double h, bool fromSquare, void (*lanes)(GfnLaneJob&), uint32
 
 }  // namespace
 
-bool GfnUnloadByLanes(GfnCarryVariant variant, std::vector<double>& coefficients, float& error) {
-    const GfnState& st = Gfn();
+bool GfnUnloadByLanes(const GfnState& st, std::vector<double>& coefficients, float& error) {
+    const GfnCarryVariant variant = st.settings.carry;
     const bool avx2 = variant == GfnCarryVariant::kAvx2, avx512 = variant == GfnCarryVariant::kAvx512;
     if ((!avx2 && !avx512) || st.laneRowLength % 8 != 0) return false;
     coefficients.resize(2 * size_t(st.length));
@@ -97,12 +96,12 @@ bool GfnUnloadByLanes(GfnCarryVariant variant, std::vector<double>& coefficients
     return true;
 }
 
-void GfnCarryPassAvx2(long double h, bool fromSquare) {
-    LanePass(h, fromSquare, GfnCarryLanesAvx2, kGfnSegmentsAvx2);
+void GfnCarryPassAvx2(GfnState& st, long double h, bool fromSquare) {
+    LanePass(st, h, fromSquare, GfnCarryLanesAvx2, kGfnSegmentsAvx2);
 }
 
-void GfnCarryPassAvx512(long double h, bool fromSquare) {
-    LanePass(h, fromSquare, GfnCarryLanesAvx512, kGfnSegmentsAvx512);
+void GfnCarryPassAvx512(GfnState& st, long double h, bool fromSquare) {
+    LanePass(st, h, fromSquare, GfnCarryLanesAvx512, kGfnSegmentsAvx512);
 }
 
 }  // namespace numen

@@ -29,16 +29,17 @@ constexpr long double kRound = 3.0L * 4611686018427387904.0L;
 constexpr uint32_t kPrefetchAhead = 16;
 
 template <bool kPrefetch>
-void CarryPass(long double h, bool fromSquare) {
-    GfnState& st = Gfn();
-    const long double radix = st.radix, inverse = st.inverseRadix;
-    const long double cot = st.stepCot, sin = st.stepSin;
-    const uint32_t g = st.passRowLength(), rows = st.passRows(), stride = st.rowStride();
+void CarryPass(GfnPassJob& job) {
+    const long double radix = job.radix, inverse = job.inverseRadix;
+    const long double cot = job.stepCot, sin = job.stepSin;
+    const long double h = job.scale;
+    const bool fromSquare = job.fromSquare;
+    const uint32_t g = job.rowLength, rows = job.rows, stride = job.rowStride;
     long double carryR = 0, carryI = 0;
-    long double err = st.maxError;
+    long double err = job.maxError;
     for (uint32_t r = 0; r < rows; ++r) {
-        Complex* row = st.array + size_t(r) * stride;
-        long double c = st.rowStarts[r].re, s = st.rowStarts[r].im;
+        Complex* row = job.array + size_t(r) * stride;
+        long double c = job.rowStarts[r].re, s = job.rowStarts[r].im;
         for (uint32_t k = 0; k < g; ++k) {
             if constexpr (kPrefetch) {
                 if (k + kPrefetchAhead < g) __builtin_prefetch(row + k + kPrefetchAhead, 1, 3);
@@ -68,14 +69,14 @@ void CarryPass(long double h, bool fromSquare) {
             c = nc;
         }
     }
-    st.carryR = carryR;
-    st.carryI = carryI;
-    st.maxError = float(err);
+    job.carryR = carryR;
+    job.carryI = carryI;
+    job.maxError = float(err);
 }
 
 }  // namespace
 
-void GfnCarryPassX87(long double h, bool fromSquare) { CarryPass<false>(h, fromSquare); }
-void GfnCarryPassX87Prefetch(long double h, bool fromSquare) { CarryPass<true>(h, fromSquare); }
+void GfnCarryPassX87(GfnPassJob& job) { CarryPass<false>(job); }
+void GfnCarryPassX87Prefetch(GfnPassJob& job) { CarryPass<true>(job); }
 
 }  // namespace numen

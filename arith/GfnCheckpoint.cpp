@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 #include <system_error>
-#include <vector>
+#include <utility>
 
 #include "arith/GfnState.h"
 #include "platform/AtomicFile.h"
@@ -38,50 +38,67 @@ uint32_t ArrayXor(const char* bytes, size_t count) {
     return x;
 }
 
+// The shape as the file records it: g and b are 0 for one pass.
+struct FileShape {
+    uint32_t rowLength, rows, elements;
+};
+
+FileShape ShapeOf(const GfnState& st) {
+    return {st.onePass() ? 0 : st.rowLength, st.onePass() ? 0 : st.rows, st.elementCount()};
+}
+
 }  // namespace
 
-bool GfnSaveCheckpoint(const std::filesystem::path& folder, uint32_t bitIndex) {
-    const GfnState& st = Gfn();
-    if (st.length == 0) return false;
-    const uint32_t E = GfnElementCount();
-    const size_t arrayBytes = size_t(E) * sizeof(Complex);
+bool GfnSaveCheckpoint(const GfnTransform& transform, const std::filesystem::path& folder, uint32_t bitIndex) {
+    const GfnState* st = transform.state();
+    if (st == nullptr) return false;
+    const FileShape shape = ShapeOf(*st);
+    const size_t arrayBytes = size_t(shape.elements) * sizeof(Complex);
     std::string out;
     out.reserve(kHeaderBytes + arrayBytes + 8);
     Put32(out, kMagic);
     Put32(out, bitIndex);
-    Put32(out, st.rowLength);
-    Put32(out, st.rows);
-    Put32(out, E);
-    out.append(reinterpret_cast<const char*>(st.array), arrayBytes);
-    const uint32_t check = st.rows ^ st.rowLength ^ E ^ bitIndex ^ kMagic ^
+    Put32(out, shape.rowLength);
+    Put32(out, shape.rows);
+    Put32(out, shape.elements);
+    out.append(reinterpret_cast<const char*>(st->array), arrayBytes);
+    const uint32_t check = shape.rows ^ shape.rowLength ^ shape.elements ^ bitIndex ^ kMagic ^
                            ArrayXor(out.data() + kHeaderBytes, arrayBytes);
     Put32(out, check);
-    Put32(out, std::bit_cast<uint32_t>(st.maxError));
+    Put32(out, std::bit_cast<uint32_t>(st->maxError));
     return ReplaceFileAtomically(folder / kGfnCheckpointName, out);
 }
 
-bool GfnLoadCheckpoint(const std::filesystem::path& folder, uint32_t expectedBit) {
-    GfnState& st = Gfn();
-    if (st.length == 0) return false;
+bool GfnLoadCheckpoint(GfnTransform& transform, const std::filesystem::path& folder, uint32_t expectedBit) {
+    GfnState* st = transform.state();
+    if (st == nullptr) return false;
     const std::filesystem::path path = folder / kGfnCheckpointName;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     char header[kHeaderBytes];
     if (!in.read(header, kHeaderBytes)) return false;
-    const uint32_t E = GfnElementCount();
-    if (Get32(header) != kMagic || Get32(header + 4) != expectedBit || Get32(header + 8) != st.rowLength ||
-        Get32(header + 12) != st.rows || Get32(header + 16) != E)
+    const FileShape shape = ShapeOf(*st);
+    if (Get32(header) != kMagic || Get32(header + 4) != expectedBit || Get32(header + 8) != shape.rowLength ||
+        Get32(header + 12) != shape.rows || Get32(header + 16) != shape.elements)
         return false;
-    const size_t arrayBytes = size_t(E) * sizeof(Complex);
+    const size_t arrayBytes = size_t(shape.elements) * sizeof(Complex);
     std::error_code ec;
     const auto fileBytes = std::filesystem::file_size(path, ec);
     if (ec || fileBytes != kHeaderBytes + arrayBytes + 8) return false;
-    char* array = reinterpret_cast<char*>(st.array);
+    // Read aside and taken over only when the check word matches, so that a
+    // refused file leaves the caller's number and largest error as they were.
+    TransformBuffer fresh(1);
+    fresh.reserve(shape.elements);
+    char* array = reinterpret_cast<char*>(fresh.first());
     char trailer[8];
     if (!in.read(array, std::streamsize(arrayBytes)) || !in.read(trailer, 8)) return false;
-    const uint32_t check = st.rows ^ st.rowLength ^ E ^ expectedBit ^ kMagic ^ ArrayXor(array, arrayBytes);
-    st.maxError = std::bit_cast<float>(Get32(trailer + 4));
-    return check == Get32(trailer);
+    const uint32_t check =
+        shape.rows ^ shape.rowLength ^ shape.elements ^ expectedBit ^ kMagic ^ ArrayXor(array, arrayBytes);
+    if (check != Get32(trailer)) return false;
+    st->buffer = std::move(fresh);
+    st->array = st->buffer.first();
+    st->maxError = std::bit_cast<float>(Get32(trailer + 4));
+    return true;
 }
 
 }  // namespace numen

@@ -23,16 +23,20 @@ namespace numen {
 
 inline constexpr const char* kGfnCheckpointName = "Numen.dtf";
 
-// Writes folder/Numen.dtf for the current plan; false when it cannot be
-// written (the old file, if any, is then left as it was).
-bool GfnSaveCheckpoint(const std::filesystem::path& folder, uint32_t bitIndex);
+class GfnTransform;
 
-// Reads folder/Numen.dtf into the array. True only when the file has the
-// magic, `expectedBit`, the plan's g, b and E, exactly the length those
-// imply, and a matching check word; the largest error is then restored.
-// Every refusal before the array leaves the array untouched; a check-word
-// mismatch returns false after overwriting it (the caller re-initialises
-// with GfnSetValue). Never reads or allocates more than the plan's size.
-bool GfnLoadCheckpoint(const std::filesystem::path& folder, uint32_t expectedBit);
+// Writes folder/Numen.dtf for the transform's plan and number; false when
+// it is not planned or the file cannot be written (the old file, if any, is
+// then left as it was).
+bool GfnSaveCheckpoint(const GfnTransform& transform, const std::filesystem::path& folder, uint32_t bitIndex);
+
+// Reads folder/Numen.dtf into the transform. True only when the file has
+// the magic, `expectedBit`, the plan's g, b and E, exactly the length those
+// imply, and a matching check word; the array and the largest error are
+// then those of the file. Every refusal leaves the transform as it was
+// (number and largest error). Never reads more than the plan's size; the
+// array is read into a second buffer of the plan's size (ArithmeticFault
+// when there is no memory for it), which then replaces the first.
+bool GfnLoadCheckpoint(GfnTransform& transform, const std::filesystem::path& folder, uint32_t expectedBit);
 
 }  // namespace numen

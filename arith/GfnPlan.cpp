@@ -14,22 +14,19 @@
 // pass removes the kernels' factor L explicitly.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 #include "arith/ArithmeticFault.h"
 #include "arith/GfnLanes.h"
 #include "arith/GfnState.h"
 #include "arith/ProcessorProfile.h"
-#include "arith/TransformBuffer.h"
 #include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/Twiddles.h"
 
 namespace numen {
 
 namespace {
-
-GfnState gState;
-uint32_t gRadix = 0;
 
 uint32_t Log2(uint32_t x) {
     uint32_t l = 0;
@@ -45,14 +42,13 @@ constexpr int32_t kGfnFastCacheLatency = 6;
 
 }  // namespace
 
-GfnState& Gfn() { return gState; }
-
 GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k, bool fastFamily) {
     const uint32_t L = length;
-    if (fastFamily && L <= kGfnOnePassFastFamily) return {};
+    const GfnShape onePass{L, 1};
+    if (fastFamily && L <= kGfnOnePassFastFamily) return onePass;
     uint32_t g = 0, b = 0;
     if (l2Bytes >= kTunedL2) {
-        if (L <= 4096) return {};
+        if (L <= 4096) return onePass;
         if (l2Bytes == kTunedL2) {
             g = L == 8192 ? 512 : (L == 16384 || L == 32768 || L == 65536 || L == 262144) ? 1024 : 2048;
         } else {
@@ -65,70 +61,90 @@ GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k, bool 
             g /= 2;
         }
     } else if (lat64k >= kGfnFastCacheLatency) {
-        if (L <= 1024) return {};
+        if (L <= 1024) return onePass;
         b = 1u << ((Log2(L) - 1) / 2);
         g = L / b;
     } else {
-        if (L <= 2048) return {};
+        if (L <= 2048) return onePass;
         g = L <= 8192 ? 256 : 1024;
         b = L / g;
     }
     return {g, b};
 }
 
-uint32_t GfnDigitCount() { return 2 * gState.length; }
-uint32_t GfnRadix() { return gRadix; }
-GfnShape GfnCurrentShape() { return {gState.rowLength, gState.rows}; }
-uint32_t GfnElementCount() { return gState.passRows() * gState.rowStride(); }
+GfnSettings CurrentGfnSettings() {
+    const ProcessorProfile& p = CurrentProcessorProfile();
+    return {&SquaringKernels(), GfnCarryKernels(), p.L2, p.lat64k, p.gap};
+}
 
-void GfnPlan(uint32_t m, uint32_t radix) {
+void GfnTransform::plan(uint32_t m, uint32_t radix) { plan(m, radix, CurrentGfnSettings()); }
+
+void GfnTransform::plan(uint32_t m, uint32_t radix, const GfnSettings& settings) {
     if (m < 64 || m > (1u << 23) || (m & (m - 1)) != 0 || radix < 2 || radix > (1u << 31))
         throw ArithmeticFault("generalized-Fermat transform: unsupported size or radix");
-    const ProcessorProfile& profile = CurrentProcessorProfile();
-    GfnState& st = gState;
-    st.length = m / 2;
-    const GfnShape shape = GfnChooseShape(st.length, profile.L2, profile.lat64k, SquaringKernels().avxLevel > 0);
-    st.rowLength = shape.rowLength;
-    st.rows = shape.rows;
-    st.gap = shape.onePass() ? 0 : uint32_t(profile.gap > 0 ? profile.gap : 0);
-    ColumnTwiddles::Invalidate();
-    RowTwiddles::Invalidate();
-    TransformWeights::Invalidate();
-    TransformBuffer::Reserve(GfnElementCount());
-    st.array = TransformBuffer::First();
-    if (shape.onePass()) RowTwiddles::Prepare(st.length, 0);
+    // Built aside and taken over whole: a failed plan leaves no half state,
+    // and the old buffer is reused when it is large enough.
+    std::unique_ptr<GfnState> old = std::move(state_);
+    auto st = std::make_unique<GfnState>();
+    if (old) st->buffer = std::move(old->buffer);
+    old.reset();
+    st->settings = settings;
+    st->length = m / 2;
+    const GfnShape shape = GfnChooseShape(st->length, settings.l2Bytes, settings.lat64k, settings.family->avxLevel > 0);
+    st->rowLength = shape.rowLength;
+    st->rows = shape.rows;
+    st->gap = shape.onePass() ? 0 : uint32_t(settings.gap > 0 ? settings.gap : 0);
+    st->buffer.reserve(st->elementCount());
+    st->array = st->buffer.first();
+    st->tables = &KernelTablesFor(st->rowLength, st->rows);
 
-    gRadix = radix;
-    st.radix = double(radix);
-    st.inverseRadix = 1.0 / double(radix);
+    st->radixValue = radix;
+    st->radix = double(radix);
+    st->inverseRadix = 1.0 / double(radix);
     const long double pi = std::numbers::pi_v<long double>;
-    const long double theta = -pi / (2.0L * st.length);
-    st.stepSin = std::sin(theta);
-    st.stepCot = std::cos(theta) / st.stepSin;
-    const uint32_t b = st.passRows();
-    st.rowStarts.resize(b);
+    const long double theta = -pi / (2.0L * st->length);
+    st->stepSin = std::sin(theta);
+    st->stepCot = std::cos(theta) / st->stepSin;
+    const uint32_t b = st->rows;
+    st->rowStarts.resize(b);
     for (uint32_t r = 0; r < b; ++r) {
         const long double psi = -pi * r / (2.0L * b);
-        st.rowStarts[r] = {std::cos(psi), std::sin(psi)};
+        st->rowStarts[r] = {std::cos(psi), std::sin(psi)};
     }
     // Lane rows inside the buffer's rows and short enough that every
     // segment of the widest split is whole lane rows.
-    const uint32_t G = std::min(st.passRowLength(), st.length / kGfnMaxSegments);
-    st.laneRowLength = G;
-    st.laneRows.resize(2 * size_t(st.length / G));
-    for (uint32_t v = 0; v < st.length / G; ++v) {
-        const long double psi = -pi * (static_cast<long double>(v) * G) / (2.0L * st.length);
-        st.laneRows[2 * v] = double(std::cos(psi));
-        st.laneRows[2 * v + 1] = double(std::sin(psi));
+    const uint32_t G = std::min(st->rowLength, st->length / kGfnMaxSegments);
+    st->laneRowLength = G;
+    st->laneRows.resize(2 * size_t(st->length / G));
+    for (uint32_t v = 0; v < st->length / G; ++v) {
+        const long double psi = -pi * (static_cast<long double>(v) * G) / (2.0L * st->length);
+        st->laneRows[2 * v] = double(std::cos(psi));
+        st->laneRows[2 * v + 1] = double(std::sin(psi));
     }
-    st.laneColumns.resize(2 * size_t(G));
+    st->laneColumns.resize(2 * size_t(G));
     for (uint32_t c = 0; c < G; ++c) {
-        const long double psi = -pi * c / (2.0L * st.length);
-        st.laneColumns[2 * c] = double(std::cos(psi));
-        st.laneColumns[2 * c + 1] = double(std::sin(psi));
+        const long double psi = -pi * c / (2.0L * st->length);
+        st->laneColumns[2 * c] = double(std::cos(psi));
+        st->laneColumns[2 * c + 1] = double(std::sin(psi));
     }
-    st.carryR = st.carryI = 0;
-    st.maxError = 0;
+    st->carryR = st->carryI = 0;
+    st->maxError = 0;
+    state_ = std::move(st);
+}
+
+GfnTransform::GfnTransform() = default;
+GfnTransform::GfnTransform(GfnTransform&&) noexcept = default;
+GfnTransform& GfnTransform::operator=(GfnTransform&&) noexcept = default;
+GfnTransform::~GfnTransform() = default;
+
+bool GfnTransform::planned() const { return state_ != nullptr; }
+uint32_t GfnTransform::digitCount() const { return state_ ? 2 * state_->length : 0; }
+uint32_t GfnTransform::radix() const { return state_ ? state_->radixValue : 0; }
+GfnShape GfnTransform::shape() const { return state_ ? GfnShape{state_->rowLength, state_->rows} : GfnShape{}; }
+uint32_t GfnTransform::elementCount() const { return state_ ? state_->elementCount() : 0; }
+const GfnSettings& GfnTransform::settings() const {
+    if (!state_) throw ArithmeticFault("generalized-Fermat transform: no plan");
+    return state_->settings;
 }
 
 }  // namespace numen

@@ -1,23 +1,30 @@
-// The one process-wide state of the generalized-Fermat transform (see
-// GfnTransform.h) and the carry passes' entry points, shared by the
-// planner, the operations and the carry variants. Internal to arith/.
+// The state of one generalized-Fermat computation (see GfnTransform.h),
+// owned by its GfnTransform, and the carry passes' entry points, shared by
+// the planner, the operations, the carry variants and the checkpoint.
+// Internal to arith/ (and to the tests of its internals).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "arith/GfnTransform.h"
+#include "arith/TransformBuffer.h"
 #include "arith/TransformWeights.h"
 #include "arith/kernels/Complex.h"
+#include "arith/kernels/Twiddles.h"
 
 namespace numen {
 
 struct GfnState {
+    GfnSettings settings{};
+    uint32_t radixValue = 0;  // B
     uint32_t length = 0;      // L = m/2
-    uint32_t rowLength = 0;   // g, 0 when one-pass
-    uint32_t rows = 0;        // b, 0 when one-pass
-    uint32_t gap = 0;         // padding of the two-pass rows at plan time
-    Complex* array = nullptr; // array A of the TransformBuffer
+    uint32_t rowLength = 0;   // g, L when one-pass
+    uint32_t rows = 0;        // b, 1 when one-pass
+    uint32_t gap = 0;         // padding of the two-pass rows at plan time (0 one-pass)
+    TransformBuffer buffer{1};
+    Complex* array = nullptr; // array A of the buffer
+    const KernelTables* tables = nullptr;  // the squaring kernels' tables of the shape
     double radix = 0, inverseRadix = 0;
     long double stepCot = 0, stepSin = 0;        // theta = -pi/(2L)
     std::vector<ExtendedComplex> rowStarts;      // (cos, sin) of -pi r/(2b)
@@ -28,33 +35,44 @@ struct GfnState {
     long double carryR = 0, carryI = 0;          // chains of the current pass
     float maxError = 0;
 
-    // Loop bounds: one-pass is one row of L elements without padding.
-    uint32_t passRowLength() const { return rows == 0 ? length : rowLength; }
-    uint32_t passRows() const { return rows == 0 ? 1 : rows; }
-    uint32_t rowStride() const { return rows == 0 ? length : rowLength + gap; }
-    Complex* element(uint32_t j) const {
-        return array + size_t(j / passRowLength()) * rowStride() + j % passRowLength();
-    }
+    bool onePass() const { return rows == 1; }
+    uint32_t rowStride() const { return rowLength + gap; }
+    uint32_t elementCount() const { return rows * rowStride(); }
+    Complex* element(uint32_t j) const { return array + size_t(j / rowLength) * rowStride() + j % rowLength; }
 };
 
-GfnState& Gfn();
+// What the x87 and SSE2 carry passes read and write: the plain fields of
+// one pass over the state's buffer.
+struct GfnPassJob {
+    Complex* array = nullptr;
+    uint32_t rowLength = 0, rows = 0, rowStride = 0;
+    const ExtendedComplex* rowStarts = nullptr;  // one per row
+    long double stepCot = 0, stepSin = 0;
+    double radix = 0, inverseRadix = 0;
+    long double scale = 0;
+    bool fromSquare = false;
+    // In: the largest error so far; out: raised by the pass (NaN for a bad
+    // element), and the chains' final carries.
+    float maxError = 0;
+    long double carryR = 0, carryI = 0;
+};
 
 // One carry pass over every element, in order, with scale h:
-//   fromSquare: (p, q) = conj(z (c - i s)) h   (after GfnSquare)
-//   otherwise:  (p, q) = z (c + i s) h         (GfnMultiplySmall)
-// rounds, carries along both chains, re-weights, leaves the final carries in
-// Gfn().carryR / carryI and raises Gfn().maxError. The wrap is not done.
-void GfnCarryPassX87(long double h, bool fromSquare);
-void GfnCarryPassX87Prefetch(long double h, bool fromSquare);
-void GfnCarryPassSse2(long double h, bool fromSquare);
+//   fromSquare: (p, q) = conj(z (c - i s)) h   (after square)
+//   otherwise:  (p, q) = z (c + i s) h         (multiplySmall)
+// rounds, carries along both chains, re-weights, leaves the final carries
+// and the raised largest error in the job. The wrap is not done.
+void GfnCarryPassX87(GfnPassJob& job);
+void GfnCarryPassX87Prefetch(GfnPassJob& job);
+void GfnCarryPassSse2(GfnPassJob& job);
 // The lane passes (GfnCarryLanes.cpp): only on processors with AVX2 and FMA,
-// or AVX-512F.
-void GfnCarryPassAvx2(long double h, bool fromSquare);
-// GfnUnload's read-out with the AVX variant's lanes: the 2L rounded
+// or AVX-512F. Final carries to st.carryR / carryI, error to st.maxError.
+void GfnCarryPassAvx2(GfnState& st, long double h, bool fromSquare);
+void GfnCarryPassAvx512(GfnState& st, long double h, bool fromSquare);
+// The read-out of unload with the AVX variant's lanes: the 2L rounded
 // coefficients as doubles and their largest rounding distance (NaN for a
 // bad element). False (nothing done) for another variant or lane rows not
 // a multiple of 8 long (the smallest transforms).
-bool GfnUnloadByLanes(GfnCarryVariant variant, std::vector<double>& coefficients, float& error);
-void GfnCarryPassAvx512(long double h, bool fromSquare);
+bool GfnUnloadByLanes(const GfnState& st, std::vector<double>& coefficients, float& error);
 
 }  // namespace numen

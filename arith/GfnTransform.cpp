@@ -1,5 +1,5 @@
 // The operations of the generalized-Fermat transform (GfnTransform.h):
-// loading, squaring through the kernel family of the exact products, the
+// loading, squaring through the kernel family it was planned with, the
 // carry pass with its wrap-around, the multiplication by a small factor and
 // the final read-out.
 //
@@ -21,6 +21,8 @@
 // a corrupted (NaN) buffer raises ArithmeticFault instead of looping.
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "arith/ArithmeticFault.h"
 #include "arith/GfnState.h"
@@ -30,8 +32,6 @@
 namespace numen {
 
 namespace {
-
-GfnCarryVariant gVariant = GfnCarryVariant::kX87;
 
 // 3 * 2^62: adding and subtracting it rounds an 80-bit value of magnitude
 // below 2^62 to the nearest integer.
@@ -52,8 +52,8 @@ struct WeightWalk {
     void advance() {
         ++j;
         if (j == st.length) j = 0;
-        if (j % st.passRowLength() == 0)
-            w = st.rowStarts[j / st.passRowLength()];
+        if (j % st.rowLength == 0)
+            w = st.rowStarts[j / st.rowLength];
         else
             w = RotateWeight(w, st.stepCot, st.stepSin);
     }
@@ -100,51 +100,56 @@ void WrapCarries(GfnState& st) {
     CheckError(st);
 }
 
-void RunPass(long double h, bool fromSquare) {
-    switch (gVariant) {
-        case GfnCarryVariant::kX87: GfnCarryPassX87(h, fromSquare); break;
-        case GfnCarryVariant::kX87Prefetch: GfnCarryPassX87Prefetch(h, fromSquare); break;
-        case GfnCarryVariant::kSse2: GfnCarryPassSse2(h, fromSquare); break;
-        case GfnCarryVariant::kAvx2: GfnCarryPassAvx2(h, fromSquare); break;
-        case GfnCarryVariant::kAvx512: GfnCarryPassAvx512(h, fromSquare); break;
-    }
-    CheckError(Gfn());
-    WrapCarries(Gfn());
+// The job of an x87 or SSE2 pass over the state's buffer.
+void RunJobPass(GfnState& st, long double h, bool fromSquare, void (*pass)(GfnPassJob&)) {
+    GfnPassJob job;
+    job.array = st.array;
+    job.rowLength = st.rowLength;
+    job.rows = st.rows;
+    job.rowStride = st.rowStride();
+    job.rowStarts = st.rowStarts.data();
+    job.stepCot = st.stepCot;
+    job.stepSin = st.stepSin;
+    job.radix = st.radix;
+    job.inverseRadix = st.inverseRadix;
+    job.scale = h;
+    job.fromSquare = fromSquare;
+    job.maxError = st.maxError;
+    pass(job);
+    st.carryR = job.carryR;
+    st.carryI = job.carryI;
+    st.maxError = job.maxError;
 }
 
-void RequirePlan() {
-    if (Gfn().length == 0) throw ArithmeticFault("generalized-Fermat transform: no plan");
+void RunPass(GfnState& st, long double h, bool fromSquare) {
+    switch (st.settings.carry) {
+        case GfnCarryVariant::kX87: RunJobPass(st, h, fromSquare, GfnCarryPassX87); break;
+        case GfnCarryVariant::kX87Prefetch: RunJobPass(st, h, fromSquare, GfnCarryPassX87Prefetch); break;
+        case GfnCarryVariant::kSse2: RunJobPass(st, h, fromSquare, GfnCarryPassSse2); break;
+        case GfnCarryVariant::kAvx2: GfnCarryPassAvx2(st, h, fromSquare); break;
+        case GfnCarryVariant::kAvx512: GfnCarryPassAvx512(st, h, fromSquare); break;
+    }
+    CheckError(st);
+    WrapCarries(st);
+}
+
+GfnState& Planned(const std::unique_ptr<GfnState>& state) {
+    if (!state) throw ArithmeticFault("generalized-Fermat transform: no plan");
+    return *state;
 }
 
 }  // namespace
 
-GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2) {
-    if (sseLevel == 0) return GfnCarryVariant::kX87;
-    if (sseLevel >= 2 && !noSse2) return GfnCarryVariant::kSse2;
-    return GfnCarryVariant::kX87Prefetch;
-}
-
-GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2, int32_t avxLevel, bool noAvx) {
-    if (sseLevel >= 2 && !noSse2 && !noAvx && avxLevel >= 1)
-        return avxLevel >= 2 ? GfnCarryVariant::kAvx512 : GfnCarryVariant::kAvx2;
-    return GfnCarryVariantFor(sseLevel, noSse2);
-}
-
-void GfnSelectCarryVariant(GfnCarryVariant variant) { gVariant = variant; }
-GfnCarryVariant GfnSelectedCarryVariant() { return gVariant; }
-
-void GfnSetValue(uint32_t v) {
-    RequirePlan();
-    GfnState& st = Gfn();
-    for (uint32_t r = 0; r < st.passRows(); ++r)
-        std::fill_n(st.array + size_t(r) * st.rowStride(), st.passRowLength(), Complex{0, 0});
+void GfnTransform::setValue(uint32_t v) {
+    GfnState& st = Planned(state_);
+    for (uint32_t r = 0; r < st.rows; ++r)
+        std::fill_n(st.array + size_t(r) * st.rowStride(), st.rowLength, Complex{0, 0});
     st.array[0] = {double(v), 0};  // w_0 = 1
     st.maxError = 0;
 }
 
-void GfnSetDigits(const int32_t* digits) {
-    RequirePlan();
-    GfnState& st = Gfn();
+void GfnTransform::setDigits(const int32_t* digits) {
+    GfnState& st = Planned(state_);
     WeightWalk walk(st);
     for (uint32_t j = 0; j < st.length; ++j, walk.advance()) {
         const long double dr = digits[j], di = digits[j + st.length];
@@ -154,9 +159,8 @@ void GfnSetDigits(const int32_t* digits) {
     st.maxError = 0;
 }
 
-void GfnReadDigits(int32_t* digits) {
-    RequirePlan();
-    const GfnState& st = Gfn();
+void GfnTransform::readDigits(int32_t* digits) const {
+    const GfnState& st = Planned(state_);
     WeightWalk walk(st);
     for (uint32_t j = 0; j < st.length; ++j, walk.advance()) {
         const Complex* z = st.element(j);
@@ -166,41 +170,37 @@ void GfnReadDigits(int32_t* digits) {
     }
 }
 
-void GfnSquare() {
-    RequirePlan();
-    const GfnState& st = Gfn();
-    const KernelFamily& family = SquaringKernels();
-    if (st.rows == 0) {
-        RowTwiddles::Prepare(st.length, 0);
-        family.rowSquare(st.array, st.length, 1, 0);
+void GfnTransform::square() {
+    GfnState& st = Planned(state_);
+    const KernelFamily& family = *st.settings.family;
+    const KernelTables& tables = *st.tables;
+    if (st.onePass()) {
+        family.rowSquare(st.array, st.length, 1, 0, tables);
         return;
     }
-    const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall;
-    ColumnTwiddles::Prepare(b, st.rowStride());
-    RowTwiddles::Prepare(g, b);
-    for (uint32_t c = 0; c < g; c += step) family.columnForward(st.array + c, b);
-    family.rowSquare(st.array, g, b, st.gap);
-    for (uint32_t c = 0; c < g; c += step) family.columnInverse(st.array + c, b);
+    const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall, stride = st.rowStride();
+    for (uint32_t c = 0; c < g; c += step) family.columnForward(st.array + c, b, stride, tables);
+    family.rowSquare(st.array, g, b, st.gap, tables);
+    for (uint32_t c = 0; c < g; c += step) family.columnInverse(st.array + c, b, stride, tables);
 }
 
-void GfnCarry(uint32_t a) {
-    RequirePlan();
-    RunPass(static_cast<long double>(a) / Gfn().length, true);
+void GfnTransform::carry(uint32_t a) {
+    GfnState& st = Planned(state_);
+    RunPass(st, static_cast<long double>(a) / st.length, true);
 }
 
-void GfnMultiplySmall(uint32_t a) {
-    RequirePlan();
-    RunPass(static_cast<long double>(a), false);
+void GfnTransform::multiplySmall(uint32_t a) {
+    GfnState& st = Planned(state_);
+    RunPass(st, static_cast<long double>(a), false);
 }
 
-void GfnCarryThenMultiply(uint32_t a) {
-    GfnCarry(1);
-    if (a != 1) GfnMultiplySmall(a);
+void GfnTransform::carryThenMultiply(uint32_t a) {
+    carry(1);
+    if (a != 1) multiplySmall(a);
 }
 
-float GfnUnload(int32_t* digits) {
-    RequirePlan();
-    GfnState& st = Gfn();
+float GfnTransform::unload(int32_t* digits) {
+    GfnState& st = Planned(state_);
     const uint32_t L = st.length;
     const long double inverseL = 1.0L / L;
     const int64_t radix = int64_t(st.radix);
@@ -210,7 +210,7 @@ float GfnUnload(int32_t* digits) {
     std::vector<int64_t> coeff(2 * size_t(L));
     std::vector<double> rounded;
     float laneErr = 0;
-    if (GfnUnloadByLanes(gVariant, rounded, laneErr)) {
+    if (GfnUnloadByLanes(st, rounded, laneErr)) {
         if (!(laneErr < kGfnErrorLimit)) err = kGfnErrorLimit;  // NaN too
         err = std::max(err, laneErr < kGfnErrorLimit ? laneErr : kGfnErrorLimit);
         for (size_t j = 0; j < 2 * size_t(L); ++j) {
@@ -266,7 +266,7 @@ float GfnUnload(int32_t* digits) {
     return err;
 }
 
-float GfnMaxError() { return Gfn().maxError; }
-void GfnSetMaxError(float error) { Gfn().maxError = error; }
+float GfnTransform::maxError() const { return Planned(state_).maxError; }
+void GfnTransform::setMaxError(float error) { Planned(state_).maxError = error; }
 
 }  // namespace numen

@@ -1,6 +1,6 @@
 // The generalized-Fermat transform: a residue x modulo N = B^m + 1 (m a power
-// of two, m >= 64) kept in weighted form inside the transform buffer for a
-// whole powering, one squaring kernel call plus one carry pass per step.
+// of two, m >= 64) kept in weighted form inside its own transform buffer
+// for a whole powering, one squaring kernel call plus one carry pass per step.
 //
 // The m balanced radix-B digits d_0 .. d_{m-1} are paired into L = m/2
 // complex elements, the low half in the real parts and the high half in the
@@ -25,29 +25,35 @@
 // chains side by side.
 //
 // The transform has no checksum: the largest rounding distance of the carry
-// passes is the only guard. It is kept since GfnSetValue (or a checkpoint
+// passes is the only guard. It is kept since setValue (or a checkpoint
 // load); every pass that takes it to 0.45 or beyond raises ArithmeticFault,
 // because at that distance a coefficient may already have rounded to the
 // wrong integer.
 //
-// Process-wide and unguarded, like the buffer it lives in: only the
-// computation thread calls these. The x87 unit must be at 64-bit precision,
-// round-to-nearest.
+// One GfnTransform object is one computation: it owns its buffer, shape,
+// weights, carries and largest error, and shares only the read-only kernel
+// tables (KernelTablesFor). Any number may exist at once, beside exact
+// products of any shape; one object is used by one thread at a time. The
+// x87 unit must be at 64-bit precision, round-to-nearest.
 #pragma once
 #include <cstdint>
+#include <memory>
+
+#include "arith/kernels/KernelFamily.h"
 
 namespace numen {
 
 // Rounding distance from which a carry pass refuses its result.
 inline constexpr float kGfnErrorLimit = 0.45f;
 
-// The shape of a transform of L = m/2 elements: one row of L elements
-// (rowLength = rows = 0), or `rows` rows of `rowLength` elements padded by
-// the processor's gap.
+// The shape of a transform of L = m/2 elements: `rows` rows of `rowLength`
+// elements padded by the processor's gap, or one row of L elements
+// (rows = 1, rowLength = L), the convention of every transform shape
+// (TransformPlan.h).
 struct GfnShape {
-    uint32_t rowLength = 0;  // g, 0 when one-pass
-    uint32_t rows = 0;       // b, 0 when one-pass
-    bool onePass() const { return rows == 0; }
+    uint32_t rowLength = 0;  // g, L when one-pass
+    uint32_t rows = 0;       // b, 1 when one-pass
+    bool onePass() const { return rows == 1; }
 };
 
 // The shape for L (a power of two, >= 32) from the second-level cache size
@@ -69,61 +75,84 @@ struct GfnShape {
 inline constexpr uint32_t kGfnOnePassFastFamily = 32768;
 GfnShape GfnChooseShape(uint32_t length, uint32_t l2Bytes, int32_t lat64k, bool fastFamily = false);
 
-// Carry pass variants; all compute the same value with balanced digits (the
-// SSE2 and AVX ones round in double precision, which the 0.45 guard leaves
-// room for).
-enum class GfnCarryVariant { kX87, kX87Prefetch, kSse2, kAvx2, kAvx512 };
-// SSE level 0: x87; 1, or 2 with NoSSE2: x87 with prefetch; 2: SSE2.
-GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2);
-// As above, but the widest AVX variant the AVX level allows (1: AVX2,
-// 2: AVX-512) unless noAvx or noSse2 is set or the SSE level is below 2.
-GfnCarryVariant GfnCarryVariantFor(int32_t sseLevel, bool noSse2, int32_t avxLevel, bool noAvx);
-// The variant used by GfnCarry, GfnMultiplySmall; x87 until set. Start-up
-// (and tests running every variant) sets it.
-void GfnSelectCarryVariant(GfnCarryVariant variant);
-GfnCarryVariant GfnSelectedCarryVariant();
+// What a transform is planned with: the squaring kernel family and the
+// carry pass (the dispatch pairs them, KernelFamily.h), and the processor
+// values that choose the shape.
+struct GfnSettings {
+    const KernelFamily* family;
+    GfnCarryVariant carry;
+    uint32_t l2Bytes;
+    int32_t lat64k;
+    int32_t gap;
+};
 
-// Starts a powering modulo B^m + 1: m a power of two from 64 to 2^23,
-// 2 <= B <= 2^31. Chooses the shape from CurrentProcessorProfile() and the
-// squaring kernel family (a checkpoint written under another family's shape
-// is refused by its header, never misread), clears
-// the twiddle keys, marks the product weights stale, reserves the buffer
-// (ArithmeticFault when it cannot) and builds the weights.
-void GfnPlan(uint32_t m, uint32_t radix);
-uint32_t GfnDigitCount();          // m of the plan
-uint32_t GfnRadix();               // B of the plan
-GfnShape GfnCurrentShape();
-uint32_t GfnElementCount();        // elements in use: L, or (g + gap) b
+// This process's settings: SquaringKernels() and GfnCarryKernels() with L2,
+// lat64k and gap of CurrentProcessorProfile(), read at every call.
+GfnSettings CurrentGfnSettings();
 
-// x := v (v < 2^31), weighted; resets the largest error to 0.
-void GfnSetValue(uint32_t v);
-// x := sum digits[j] B^j for m signed digits (|digit| < 2^30), weighted;
-// resets the largest error to 0.
-void GfnSetDigits(const int32_t* digits);
-// Reads the m digits of the weighted number between passes (not after a
-// GfnSquare); the digits are those the last pass left, balanced.
-void GfnReadDigits(int32_t* digits);
+struct GfnState;
 
-// x := x^2, left in transformed, conjugated form for the carry pass.
-void GfnSquare();
-// After GfnSquare: x := a x^2 mod N, weighted, balanced digits. a >= 1.
-// Raises ArithmeticFault when the largest error reaches kGfnErrorLimit.
-// The multiplier scales the square's round-off by a: at the limit radix
-// GfnCarry(3) measures about 0.3 with the x87 pass and x87 squares, and
-// reaches the limit at some lengths whenever the square or the pass is in
-// double precision (SSE2, AVX2, AVX-512), where GfnCarryThenMultiply stays
-// near 0.13 to 0.22: runs at the limit radix multiply after the carry.
-void GfnCarry(uint32_t a);
-// GfnCarry(1), then GfnMultiplySmall(a) when a != 1.
-void GfnCarryThenMultiply(uint32_t a);
-// On the weighted (not transformed) number: x := a x mod N.
-void GfnMultiplySmall(uint32_t a);
-// After a final GfnSquare: writes the m balanced digits of x^2 mod N (not
-// fully reduced, least significant first) and returns the largest error.
-// Raises ArithmeticFault when it reaches kGfnErrorLimit.
-float GfnUnload(int32_t* digits);
+class GfnTransform {
+public:
+    GfnTransform();
+    GfnTransform(GfnTransform&&) noexcept;
+    GfnTransform& operator=(GfnTransform&&) noexcept;
+    ~GfnTransform();
 
-float GfnMaxError();
-void GfnSetMaxError(float error);
+    // Starts a powering modulo B^m + 1: m a power of two from 64 to 2^23,
+    // 2 <= B <= 2^31. Chooses the shape from the settings (a checkpoint
+    // written under another family's shape is refused by its header, never
+    // misread), reserves the buffer (ArithmeticFault when it cannot; the
+    // object is then unplanned) and builds the weights. The first form takes
+    // CurrentGfnSettings().
+    void plan(uint32_t m, uint32_t radix);
+    void plan(uint32_t m, uint32_t radix, const GfnSettings& settings);
+    bool planned() const;
+    uint32_t digitCount() const;     // m of the plan
+    uint32_t radix() const;          // B of the plan
+    GfnShape shape() const;
+    uint32_t elementCount() const;   // elements in use: (g + gap) b, or L
+    const GfnSettings& settings() const;
+
+    // x := v (v < 2^31), weighted; resets the largest error to 0.
+    void setValue(uint32_t v);
+    // x := sum digits[j] B^j for m signed digits (|digit| < 2^30), weighted;
+    // resets the largest error to 0.
+    void setDigits(const int32_t* digits);
+    // Reads the m digits of the weighted number between passes (not after a
+    // square); the digits are those the last pass left, balanced.
+    void readDigits(int32_t* digits) const;
+
+    // x := x^2, left in transformed, conjugated form for the carry pass.
+    void square();
+    // After square: x := a x^2 mod N, weighted, balanced digits. a >= 1.
+    // Raises ArithmeticFault when the largest error reaches kGfnErrorLimit.
+    // The multiplier scales the square's round-off by a: at the limit radix
+    // carry(3) measures about 0.3 with the x87 pass and x87 squares, and
+    // reaches the limit at some lengths whenever the square or the pass is
+    // in double precision (SSE2, AVX2, AVX-512), where carryThenMultiply
+    // stays near 0.13 to 0.22: runs at the limit radix multiply after the
+    // carry.
+    void carry(uint32_t a);
+    // carry(1), then multiplySmall(a) when a != 1.
+    void carryThenMultiply(uint32_t a);
+    // On the weighted (not transformed) number: x := a x mod N.
+    void multiplySmall(uint32_t a);
+    // After a final square: writes the m balanced digits of x^2 mod N (not
+    // fully reduced, least significant first) and returns the largest error.
+    // Raises ArithmeticFault when it reaches kGfnErrorLimit.
+    float unload(int32_t* digits);
+
+    float maxError() const;
+    void setMaxError(float error);
+
+    // The internal state, for the carry passes, the checkpoint and tests of
+    // the internals (GfnState.h); null before the first plan.
+    GfnState* state() { return state_.get(); }
+    const GfnState* state() const { return state_.get(); }
+
+private:
+    std::unique_ptr<GfnState> state_;
+};
 
 }  // namespace numen

@@ -1,7 +1,7 @@
-// TransformBuffer: one malloc'd block of (capacity + 128) * 32 bytes, the
-// base rounded up to the next 4096-byte boundary (the 4096 spare bytes pay
-// for the rounding), so array A is page-aligned and every element 16-byte
-// aligned for aligned SSE2 loads:
+// TransformBuffer: one malloc'd block of (arrays * capacity + 256) * 16
+// bytes, the base rounded up to the next 4096-byte boundary (the 4096 spare
+// bytes pay for the rounding), so array A is page-aligned and every element
+// 16-byte aligned for aligned SSE2 loads:
 //
 //   block  base (4096-aligned)
 //   |      |<---- A: capacity * 16 ---->|<---- B: capacity * 16 ---->|
@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <utility>
 
 #include "arith/ArithmeticFault.h"
 
@@ -21,41 +22,44 @@ namespace numen {
 namespace {
 
 constexpr size_t kPage = 4096;
-constexpr size_t kSpareElements = 128;   // 128 * 32 bytes = one page of slack
-
-struct Buffer {
-    void* block = nullptr;
-    Complex* base = nullptr;
-    size_t capacity = 0;
-};
-
-Buffer& TheBuffer() {
-    static Buffer buffer;
-    return buffer;
-}
+constexpr size_t kSpareElements = 256;   // 256 * 16 bytes = one page of slack
 
 }  // namespace
 
-size_t TransformBuffer::Reserve(size_t count) {
-    Buffer& buf = TheBuffer();
-    if (count <= buf.capacity) return buf.capacity;
-    std::free(buf.block);
-    buf = Buffer{};
-    if (count > SIZE_MAX / 32 - kSpareElements) throw ArithmeticFault("transform buffer size out of range");
-    void* block = std::malloc((count + kSpareElements) * 32);
-    if (block == nullptr) throw ArithmeticFault("not enough memory for the transform buffer");
-    const auto address = reinterpret_cast<uintptr_t>(block);
-    buf.block = block;
-    buf.base = reinterpret_cast<Complex*>((address + kPage - 1) & ~uintptr_t(kPage - 1));
-    buf.capacity = count;
-    return count;
+TransformBuffer::TransformBuffer(TransformBuffer&& other) noexcept
+    : block_(std::exchange(other.block_, nullptr)),
+      base_(std::exchange(other.base_, nullptr)),
+      capacity_(std::exchange(other.capacity_, 0)),
+      arrays_(other.arrays_) {}
+
+TransformBuffer& TransformBuffer::operator=(TransformBuffer&& other) noexcept {
+    if (this != &other) {
+        std::free(block_);
+        block_ = std::exchange(other.block_, nullptr);
+        base_ = std::exchange(other.base_, nullptr);
+        capacity_ = std::exchange(other.capacity_, 0);
+        arrays_ = other.arrays_;
+    }
+    return *this;
 }
 
-size_t TransformBuffer::Capacity() { return TheBuffer().capacity; }
-Complex* TransformBuffer::First() { return TheBuffer().base; }
-Complex* TransformBuffer::Second() {
-    Buffer& buf = TheBuffer();
-    return buf.base == nullptr ? nullptr : buf.base + buf.capacity;
+TransformBuffer::~TransformBuffer() { std::free(block_); }
+
+size_t TransformBuffer::reserve(size_t count) {
+    if (count <= capacity_) return capacity_;
+    std::free(block_);
+    block_ = nullptr;
+    base_ = nullptr;
+    capacity_ = 0;
+    const size_t arrays = size_t(arrays_);
+    if (count > (SIZE_MAX / 16 - kSpareElements) / arrays) throw ArithmeticFault("transform buffer size out of range");
+    void* block = std::malloc((arrays * count + kSpareElements) * 16);
+    if (block == nullptr) throw ArithmeticFault("not enough memory for the transform buffer");
+    const auto address = reinterpret_cast<uintptr_t>(block);
+    block_ = block;
+    base_ = reinterpret_cast<Complex*>((address + kPage - 1) & ~uintptr_t(kPage - 1));
+    capacity_ = count;
+    return count;
 }
 
 }  // namespace numen

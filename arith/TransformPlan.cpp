@@ -38,7 +38,6 @@ TransformPlan PlanTransform(uint32_t length, int32_t lat64k, int32_t gap, bool f
     plan.rowLength = g;
     plan.rows = b;
     plan.gap = gap > 0 ? uint32_t(gap) : 0;
-    plan.twoPass = true;
     return plan;
 }
 

@@ -70,13 +70,17 @@ enum class DigitSystem {
     kRadix,     // RadixInt: one balanced radix-B digit per element
 };
 
+// Every shape record of the transforms (this one, GfnShape) follows one
+// convention: one pass is one row of L elements, rows = 1 and rowLength = L,
+// so rows and rowLength are always the loop bounds; two-pass shapes have at
+// least 4 rows.
 struct TransformPlan {
     uint32_t length = 0;     // L, a power of two
     uint32_t rowLength = 0;  // g (L when one-pass)
     uint32_t rows = 0;       // b (1 when one-pass)
     uint32_t gap = 0;        // padding elements after each row (0 when one-pass)
-    bool twoPass = false;
 
+    bool onePass() const { return rows == 1; }
     uint32_t rowStride() const { return rowLength + gap; }
     // Elements the buffer must hold per array.
     size_t elements() const { return size_t(rows) * rowStride(); }

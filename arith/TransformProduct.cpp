@@ -5,6 +5,7 @@
 #include "arith/TransformProduct.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -21,10 +22,17 @@ namespace numen {
 
 namespace {
 
-TransformDisturbance gDisturbance = nullptr;
+std::atomic<TransformDisturbance> gDisturbance{nullptr};
 
 void Disturb(Complex* array, const TransformPlan& plan) {
-    if (gDisturbance != nullptr) gDisturbance(array, plan);
+    if (const TransformDisturbance d = gDisturbance.load(std::memory_order_relaxed); d != nullptr) d(array, plan);
+}
+
+// A product keeps nothing between calls, so one buffer per thread serves
+// every product that thread computes.
+TransformBuffer& ThreadBuffer() {
+    thread_local TransformBuffer buffer;
+    return buffer;
 }
 
 // --- load --------------------------------------------------------------------
@@ -44,9 +52,10 @@ struct RadixDigitsOf {
 // operand, balanced and weighted, into the plan's layout of `array`; every
 // other element of the rows is zero, the padding is not touched. count <= L.
 template <class DigitAt>
-void LoadDigits(Complex* array, const TransformPlan& plan, uint32_t count, uint32_t radix, DigitAt digitAt) {
-    const ExtendedComplex* starts = TransformWeights::RowStarts();
-    const long double cot = TransformWeights::RotationCot(), sin = TransformWeights::RotationSin();
+void LoadDigits(Complex* array, const TransformPlan& plan, const ProductWeights& weights, uint32_t count,
+                uint32_t radix, DigitAt digitAt) {
+    const ExtendedComplex* starts = weights.rowStarts;
+    const long double cot = weights.rotationCot, sin = weights.rotationSin;
     const int64_t half = radix / 2, fullRadix = radix;
     const uint32_t g = plan.rowLength;
     for (uint32_t r = 0; r < plan.rows; ++r) {
@@ -96,10 +105,10 @@ void BalanceRow(double* out, const uint32_t* raw, uint32_t inRow, uint32_t g, ui
 // `rawDigits(first, inRow, scratch)` returns the row's digits as 32-bit
 // values (a pointer into the operand, or the scratch it filled).
 template <class RawDigits>
-void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformPlan& plan, uint32_t count,
-                    uint32_t radix, RawDigits rawDigits) {
-    const Complex* starts = TransformWeights::RowStartsDouble();
-    const Complex* columns = TransformWeights::ColumnWeights();
+void LoadDigitsFast(const KernelFamily& family, Complex* array, const TransformPlan& plan,
+                    const ProductWeights& weights, uint32_t count, uint32_t radix, RawDigits rawDigits) {
+    const Complex* starts = weights.rowStartsDouble;
+    const Complex* columns = weights.columnWeights;
     const uint32_t g = plan.rowLength;
     double* digits = &FastScratch(1, g)->re;                          // g doubles
     uint32_t* scratch = reinterpret_cast<uint32_t*>(digits + g);     // g words
@@ -160,9 +169,9 @@ inline Coefficients RoundElement(const Complex& z, const ExtendedComplex& w, lon
 // added from word L/2 on, modulo 2^(32L) (the 2L digits of the product).
 // Returns the largest rounding distance when measuring, else 0.
 template <bool kMeasure>
-double ReadOutBinary(const Complex* array, const TransformPlan& plan, uint32_t* out) {
-    const ExtendedComplex* starts = TransformWeights::RowStarts();
-    const long double cot = TransformWeights::RotationCot(), sin = TransformWeights::RotationSin();
+double ReadOutBinary(const Complex* array, const TransformPlan& plan, const ProductWeights& weights, uint32_t* out) {
+    const ExtendedComplex* starts = weights.rowStarts;
+    const long double cot = weights.rotationCot, sin = weights.rotationSin;
     const uint32_t g = plan.rowLength, half = plan.length / 2;
     uint32_t* lowOut = out;
     uint32_t* highOut = out + half;
@@ -208,10 +217,11 @@ double ReadOutBinary(const Complex* array, const TransformPlan& plan, uint32_t* 
 // coefficient, carried by the reciprocal of the radix; then the low chain's
 // carry is added from digit L on, modulo B^(2L).
 template <bool kMeasure>
-double ReadOutRadix(const Complex* array, const TransformPlan& plan, uint32_t* out, uint32_t radix) {
-    const ExtendedComplex* starts = TransformWeights::RowStarts();
-    const long double cot = TransformWeights::RotationCot(), sin = TransformWeights::RotationSin();
-    const double inverseRadix = TransformWeights::InverseRadix();
+double ReadOutRadix(const Complex* array, const TransformPlan& plan, const ProductWeights& weights, uint32_t* out,
+                    uint32_t radix) {
+    const ExtendedComplex* starts = weights.rowStarts;
+    const long double cot = weights.rotationCot, sin = weights.rotationSin;
+    const double inverseRadix = 1.0 / double(radix);
     const int64_t b = radix;
     const uint32_t g = plan.rowLength;
     uint32_t* lowOut = out;
@@ -263,10 +273,10 @@ struct RoundedRows {
 };
 
 inline RoundedRows RoundRowFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan,
-                                uint32_t r, double* scratch) {
+                                const ProductWeights& weights, uint32_t r, double* scratch) {
     const uint32_t g = plan.rowLength;
-    const double err = family.roundRow(array + size_t(r) * plan.rowStride(), g, TransformWeights::RowStartsDouble()[r],
-                                       TransformWeights::ColumnWeights(), scratch, scratch + g);
+    const double err = family.roundRow(array + size_t(r) * plan.rowStride(), g, weights.rowStartsDouble[r],
+                                       weights.columnWeights, scratch, scratch + g);
     if (std::isnan(err)) ChecksumMismatch();
     return {scratch, scratch + g, err};
 }
@@ -305,13 +315,14 @@ int64_t CarryRowBinary(const double* k, uint32_t* out, uint32_t g, int64_t carry
     return c3 + walk(q / 2, c0) + walk(q, c1) + walk(3 * q / 2, c2);
 }
 
-double ReadOutBinaryFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out) {
+double ReadOutBinaryFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan,
+                         const ProductWeights& weights, uint32_t* out) {
     const uint32_t g = plan.rowLength, half = plan.length / 2;
     double* scratch = &FastScratch(1, g)->re;
     int64_t low = 0, high = 0;
     double maxErr = 0;
     for (uint32_t r = 0; r < plan.rows; ++r) {
-        const RoundedRows k = RoundRowFast(family, array, plan, r, scratch);
+        const RoundedRows k = RoundRowFast(family, array, plan, weights, r, scratch);
         maxErr = std::max(maxErr, k.err);
         low = CarryRowBinary(k.low, out + size_t(r) * (g / 2), g, low);
         high = CarryRowBinary(k.high, out + half + size_t(r) * (g / 2), g, high);
@@ -365,15 +376,15 @@ int64_t CarryRowRadix(const double* k, uint32_t* out, uint32_t g, int64_t carryI
     return c[kRadixSegments - 1] + left;
 }
 
-double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan, uint32_t* out,
-                        uint32_t radix) {
-    const RadixSplit split{int64_t(radix), TransformWeights::InverseRadix()};
+double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan,
+                        const ProductWeights& weights, uint32_t* out, uint32_t radix) {
+    const RadixSplit split{int64_t(radix), 1.0 / double(radix)};
     const uint32_t g = plan.rowLength;
     double* scratch = &FastScratch(1, g)->re;
     int64_t low = 0, high = 0;
     double maxErr = 0;
     for (uint32_t r = 0; r < plan.rows; ++r) {
-        const RoundedRows k = RoundRowFast(family, array, plan, r, scratch);
+        const RoundedRows k = RoundRowFast(family, array, plan, weights, r, scratch);
         maxErr = std::max(maxErr, k.err);
         low = CarryRowRadix(k.low, out + size_t(r) * g, g, low, split);
         high = CarryRowRadix(k.high, out + plan.length + size_t(r) * g, g, high, split);
@@ -393,50 +404,46 @@ double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const 
 // --- kernels --------------------------------------------------------------------
 
 void SquareKernels(const KernelFamily& family, Complex* a, const TransformPlan& plan) {
-    if (!plan.twoPass) {
-        RowTwiddles::Prepare(plan.length, 0);
+    const uint32_t g = plan.rowLength, b = plan.rows, step = family.columnsPerCall;
+    const KernelTables& tables = KernelTablesFor(g, b);
+    if (plan.onePass()) {
         Disturb(a, plan);
-        family.rowSquare(a, plan.length, 1, 0);
+        family.rowSquare(a, g, 1, 0, tables);
         return;
     }
-    const uint32_t g = plan.rowLength, b = plan.rows, step = family.columnsPerCall;
-    ColumnTwiddles::Prepare(b, plan.rowStride());
-    RowTwiddles::Prepare(g, b);
-    for (uint32_t c = 0; c < g; c += step) family.columnForward(a + c, b);
+    const uint32_t stride = plan.rowStride();
+    for (uint32_t c = 0; c < g; c += step) family.columnForward(a + c, b, stride, tables);
     Disturb(a, plan);
-    family.rowSquare(a, g, b, plan.gap);
-    for (uint32_t c = 0; c < g; c += step) family.columnInverse(a + c, b);
+    family.rowSquare(a, g, b, plan.gap, tables);
+    for (uint32_t c = 0; c < g; c += step) family.columnInverse(a + c, b, stride, tables);
 }
 
 void ProductKernels(const KernelFamily& family, Complex* a, Complex* y, const TransformPlan& plan) {
-    if (!plan.twoPass) {
-        const uint32_t n = plan.length;
-        RowTwiddles::Prepare(n, 0);
-        family.rowForward(a, n, 0);
-        family.rowForward(y, n, 0);
-        family.pointwiseMultiply(a, y, n);
+    const uint32_t g = plan.rowLength, b = plan.rows, step = family.columnsPerCall;
+    const KernelTables& tables = KernelTablesFor(g, b);
+    if (plan.onePass()) {
+        family.rowForward(a, g, 0, tables);
+        family.rowForward(y, g, 0, tables);
+        family.pointwiseMultiply(a, y, g);
         Disturb(a, plan);
-        family.rowInverse(a, n, 0);
+        family.rowInverse(a, g, 0, tables);
         return;
     }
-    const uint32_t g = plan.rowLength, b = plan.rows, step = family.columnsPerCall;
-    const size_t stride = plan.rowStride();
-    ColumnTwiddles::Prepare(b, uint32_t(stride));
-    RowTwiddles::Prepare(g, b);
+    const uint32_t stride = plan.rowStride();
     for (uint32_t c = 0; c < g; c += step) {
-        family.columnForward(a + c, b);
-        family.columnForward(y + c, b);
+        family.columnForward(a + c, b, stride, tables);
+        family.columnForward(y + c, b, stride, tables);
     }
     for (uint32_t r = 0; r < b; ++r) {
-        Complex* rowA = a + r * stride;
-        Complex* rowY = y + r * stride;
-        family.rowForward(rowA, g, r);
-        family.rowForward(rowY, g, r);
+        Complex* rowA = a + size_t(r) * stride;
+        Complex* rowY = y + size_t(r) * stride;
+        family.rowForward(rowA, g, r, tables);
+        family.rowForward(rowY, g, r, tables);
         family.pointwiseMultiply(rowA, rowY, g);
         if (r == 0) Disturb(a, plan);
-        family.rowInverse(rowA, g, r);
+        family.rowInverse(rowA, g, r, tables);
     }
-    for (uint32_t c = 0; c < g; c += step) family.columnInverse(a + c, b);
+    for (uint32_t c = 0; c < g; c += step) family.columnInverse(a + c, b, stride, tables);
 }
 
 // --- checksums --------------------------------------------------------------------
@@ -479,15 +486,16 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
     const uint32_t nx = x.length(), ny = y->length();
     const bool square = y == &x;
     const TransformPlan plan = CheckedPlan(std::max(nx, ny), DigitSystem::kBinary16, settings);
-    TransformBuffer::Reserve(plan.elements());
-    Complex* a = TransformBuffer::First();
-    TransformWeights::Prepare(plan.rowLength, plan.rows, 0);
+    TransformBuffer& buffer = ThreadBuffer();
+    buffer.reserve(plan.elements());
+    Complex* a = buffer.first();
+    const ProductWeights& weights = ProductWeightsFor(plan.rowLength, plan.rows);
     const KernelFamily& family = *settings.family;
     const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
     if (fast)
-        LoadDigitsFast(family, a, plan, 2 * nx, 65536, BinaryRawDigits{x.words()});
+        LoadDigitsFast(family, a, plan, weights, 2 * nx, 65536, BinaryRawDigits{x.words()});
     else
-        LoadDigits(a, plan, 2 * nx, 65536, BinaryDigitsOf{x.words()});
+        LoadDigits(a, plan, weights, 2 * nx, 65536, BinaryDigitsOf{x.words()});
     const uint32_t checkX = x.checksum();
     uint32_t expected;
     const bool negative = !square && (x.isNegative() != y->isNegative());
@@ -495,11 +503,11 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
         expected = FoldedProduct(checkX, checkX);
         SquareKernels(family, a, plan);
     } else {
-        Complex* b = TransformBuffer::Second();
+        Complex* b = buffer.second();
         if (fast)
-            LoadDigitsFast(family, b, plan, 2 * ny, 65536, BinaryRawDigits{y->words()});
+            LoadDigitsFast(family, b, plan, weights, 2 * ny, 65536, BinaryRawDigits{y->words()});
         else
-            LoadDigits(b, plan, 2 * ny, 65536, BinaryDigitsOf{y->words()});
+            LoadDigits(b, plan, weights, 2 * ny, 65536, BinaryDigitsOf{y->words()});
         expected = FoldedProduct(checkX, y->checksum());
         ProductKernels(family, a, b, plan);
     }
@@ -509,9 +517,9 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
         x.release();
         x.reserve(words);
     }
-    double err = fast                ? ReadOutBinaryFast(family, a, plan, x.words())
-                 : maxErr != nullptr ? ReadOutBinary<true>(a, plan, x.words())
-                                     : ReadOutBinary<false>(a, plan, x.words());
+    double err = fast                ? ReadOutBinaryFast(family, a, plan, weights, x.words())
+                 : maxErr != nullptr ? ReadOutBinary<true>(a, plan, weights, x.words())
+                                     : ReadOutBinary<false>(a, plan, weights, x.words());
     if (maxErr != nullptr) *maxErr = err;
     if (fast) CheckFastRoundOff(err);
     x.setLengthAndSign(words, negative);
@@ -525,15 +533,16 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
     const uint32_t nx = x.length(), ny = y->length();
     const bool square = y == &x;
     const TransformPlan plan = CheckedPlan(std::max(nx, ny), DigitSystem::kRadix, settings);
-    TransformBuffer::Reserve(plan.elements());
-    Complex* a = TransformBuffer::First();
-    TransformWeights::Prepare(plan.rowLength, plan.rows, radix);
+    TransformBuffer& buffer = ThreadBuffer();
+    buffer.reserve(plan.elements());
+    Complex* a = buffer.first();
+    const ProductWeights& weights = ProductWeightsFor(plan.rowLength, plan.rows);
     const KernelFamily& family = *settings.family;
     const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
     if (fast)
-        LoadDigitsFast(family, a, plan, nx, radix, RadixRawDigits{x.digits()});
+        LoadDigitsFast(family, a, plan, weights, nx, radix, RadixRawDigits{x.digits()});
     else
-        LoadDigits(a, plan, nx, radix, RadixDigitsOf{x.digits()});
+        LoadDigits(a, plan, weights, nx, radix, RadixDigitsOf{x.digits()});
     const uint64_t modulus = radix - 1;
     const uint64_t checkX = x.checksum();
     uint64_t expected;
@@ -542,11 +551,11 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
         expected = checkX * checkX % modulus;
         SquareKernels(family, a, plan);
     } else {
-        Complex* b = TransformBuffer::Second();
+        Complex* b = buffer.second();
         if (fast)
-            LoadDigitsFast(family, b, plan, ny, radix, RadixRawDigits{y->digits()});
+            LoadDigitsFast(family, b, plan, weights, ny, radix, RadixRawDigits{y->digits()});
         else
-            LoadDigits(b, plan, ny, radix, RadixDigitsOf{y->digits()});
+            LoadDigits(b, plan, weights, ny, radix, RadixDigitsOf{y->digits()});
         expected = checkX * y->checksum() % modulus;
         ProductKernels(family, a, b, plan);
     }
@@ -555,9 +564,9 @@ void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& setti
         x.release();
         x.reserve(digits);
     }
-    double err = fast                ? ReadOutRadixFast(family, a, plan, x.digits(), radix)
-                 : maxErr != nullptr ? ReadOutRadix<true>(a, plan, x.digits(), radix)
-                                     : ReadOutRadix<false>(a, plan, x.digits(), radix);
+    double err = fast                ? ReadOutRadixFast(family, a, plan, weights, x.digits(), radix)
+                 : maxErr != nullptr ? ReadOutRadix<true>(a, plan, weights, x.digits(), radix)
+                                     : ReadOutRadix<false>(a, plan, weights, x.digits(), radix);
     if (maxErr != nullptr) *maxErr = err;
     if (fast) CheckFastRoundOff(err);
     x.setLengthAndSign(digits, negative);
@@ -624,6 +633,6 @@ RadixInt ProductOf(const RadixInt& x, const RadixInt& y, bool measure, double* m
     return r;
 }
 
-void SetTransformDisturbance(TransformDisturbance disturbance) { gDisturbance = disturbance; }
+void SetTransformDisturbance(TransformDisturbance disturbance) { gDisturbance.store(disturbance, std::memory_order_relaxed); }
 
 }  // namespace numen

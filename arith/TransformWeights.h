@@ -18,11 +18,10 @@
 // Each row restarts from its exact table entry, so the recurrence runs at
 // most g steps.
 //
-// Process-wide cache, keyed by (g, b): rebuilt only when the shape changes or
-// when the generalized-Fermat transform has used the tables for itself (it
-// calls Invalidate). The radix of the digits (B, or 0 for 16-bit binary
-// digits) and 1/B are recorded as doubles. Used only by the computation
-// thread.
+// The tables of a shape are built at its first use and kept, unchanged, for
+// the life of the process, in a cache any thread may ask (a mutex, with the
+// thread's last answer in front of it). The radix of the digits and 1/radix
+// are not table state: each product takes them from its operands.
 #pragma once
 
 #include <cstdint>
@@ -41,29 +40,26 @@ inline ExtendedComplex RotateWeight(ExtendedComplex w, long double cotTheta, lon
     return {sinTheta * (cotTheta * w.re - w.im), sinTheta * (w.re + cotTheta * w.im)};
 }
 
-class TransformWeights {
-public:
-    // Makes the tables those of b rows of g elements (L = g b, b >= 1, both
-    // powers of two) and records the radix (0: binary 16-bit digits).
-    static void Prepare(uint32_t g, uint32_t b, uint32_t radix);
+// The weight tables of b rows of g elements (one pass: b = 1, g = L).
+struct ProductWeights {
+    uint32_t rowLength;  // g
+    uint32_t rows;       // b
     // b row-start weights, row r at index r.
-    static const ExtendedComplex* RowStarts();
+    const ExtendedComplex* rowStarts;
     // The same weights for the double-precision loaders of the fast kernel
-    // families: w_{r g + c} = RowStartsDouble()[r] * ColumnWeights()[c], the
-    // b row starts (scale included) and the g rotations e^{-i pi c/(2L)},
-    // each rounded once from 80 bits.
-    static const Complex* RowStartsDouble();
-    static const Complex* ColumnWeights();
-    static long double RotationCot();
-    static long double RotationSin();
-    static double Radix();
-    static double InverseRadix();
-    // Forces a rebuild at the next Prepare (the generalized-Fermat transform
-    // marks the tables as used for its own weights).
-    static void Invalidate();
-    // Number of table builds since start; tells tests whether tables were reused.
-    static uint64_t Builds();
+    // families: w_{r g + c} = rowStartsDouble[r] * columnWeights[c], the b row
+    // starts (scale included) and the g rotations e^{-i pi c/(2L)}, each
+    // rounded once from 80 bits.
+    const Complex* rowStartsDouble;
+    const Complex* columnWeights;
+    long double rotationCot;
+    long double rotationSin;
 };
+
+// The tables for b rows of g elements (L = g b, both powers of two), built
+// at the first request for that shape; the reference stays valid for the
+// life of the process. ArithmeticFault when they do not fit in memory.
+const ProductWeights& ProductWeightsFor(uint32_t g, uint32_t b);
 
 // S = L^(-1/3) as 2^t, t = -(1/3) log2 L split into its integer and fraction
 // parts (exact powers of two stay exact).

@@ -9,10 +9,10 @@
 // planner's largest radix, per carry variant this processor runs, with its
 // kernel family forced (x87 variants: x87 families, sse2: sse2, avx2 and
 // avx512: their own):
-//   gfn-step-<variant>-<m>   GfnSquare + GfnCarry(1), beside FFTW's complex
+//   gfn-step-<variant>-<m>   square + carry(1), beside FFTW's complex
 //                            forward + backward pair of length m/2
-//   gfn-carry-<variant>-<m>  the carry pass alone (GfnMultiplySmall(1): the
-//                            same pass as GfnCarry without the square's
+//   gfn-carry-<variant>-<m>  the carry pass alone (multiplySmall(1): the
+//                            same pass as carry without the square's
 //                            division, so the digits keep their size)
 #include <fftw3.h>
 
@@ -96,41 +96,40 @@ void GfnVariantRows(uint32_t m, std::mt19937_64& rng) {
         {GfnCarryVariant::kAvx2, "avx2", Avx2Kernels(), 1},
         {GfnCarryVariant::kAvx512, "avx512", Avx512Kernels(), 2},
     };
-    const KernelFamily& chosenFamily = SquaringKernels();
-    const GfnCarryVariant chosenVariant = GfnSelectedCarryVariant();
     std::vector<int32_t> digits(m);
     for (const CarryCase& c : cases) {
         if (c.avxLevel > CurrentProcessorProfile().avxLevel) continue;
-        ForceSquaringKernels(c.family);
-        GfnSelectCarryVariant(c.variant);
-        GfnPlan(m, radix);
+        GfnSettings settings = CurrentGfnSettings();
+        settings.family = &c.family;
+        settings.carry = c.variant;
+        GfnTransform gfn;
+        gfn.plan(m, radix, settings);
         for (int32_t& d : digits) d = int32_t(rng() % radix) - int32_t(radix / 2);
-        GfnSetDigits(digits.data());
-        const double step = MinimumMicroseconds([] {
-            GfnSquare();
-            GfnCarry(1);
+        gfn.setDigits(digits.data());
+        const double step = MinimumMicroseconds([&] {
+            gfn.square();
+            gfn.carry(1);
         });
-        const double carry = MinimumMicroseconds([] { GfnMultiplySmall(1); });
+        const double carry = MinimumMicroseconds([&] { gfn.multiplySmall(1); });
         const std::string size = std::to_string(m);
         PrintRow(std::string("gfn-step-") + c.name + "-" + size, step, "fftw", fftw);
         PrintRow(std::string("gfn-carry-") + c.name + "-" + size, carry);
     }
-    ForceSquaringKernels(chosenFamily);
-    GfnSelectCarryVariant(chosenVariant);
 }
 
-// One generalized-Fermat step (GfnSquare + GfnCarry) modulo B^m + 1 at the
+// One generalized-Fermat step (square + carry) modulo B^m + 1 at the
 // planner's largest radix, beside the BigInt square of a value of the same
 // number of bits. The residue evolves from random digits, as in a power run.
 void GfnRow(uint32_t m, std::mt19937_64& rng) {
     const uint32_t radix = LargestGeneralizedFermatBase(m);
-    GfnPlan(m, radix);
+    GfnTransform gfn;
+    gfn.plan(m, radix);
     std::vector<int32_t> digits(m);
     for (int32_t& d : digits) d = int32_t(rng() % radix) - int32_t(radix / 2);  // balanced, as after a carry
-    GfnSetDigits(digits.data());
+    gfn.setDigits(digits.data());
     const double ours = MinimumMicroseconds([&] {
-        GfnSquare();
-        GfnCarry(1);
+        gfn.square();
+        gfn.carry(1);
     });
     const uint32_t bits = uint32_t(m * std::log2(double(radix)));
     BigInt x;

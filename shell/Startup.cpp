@@ -3,7 +3,6 @@
 
 #include <system_error>
 
-#include "arith/GfnTransform.h"
 #include "arith/kernels/KernelFamily.h"
 #include "platform/Fpu.h"
 #include "search/CheckpointFile.h"
@@ -64,7 +63,6 @@ Settings StartEngine(IniFile& ini) {
     const ProcessorProfile& profile = CurrentProcessorProfile();
     const bool noSse2 = settings.NoSSE2 != 0, noAvx = settings.NoAVX != 0;
     ChooseKernelFamilies(profile, noSse2, noAvx);
-    GfnSelectCarryVariant(GfnCarryVariantFor(profile.sseLevel, noSse2, profile.avxLevel, noAvx));
     return settings;
 }
 

@@ -1,4 +1,4 @@
-// FFT kernels: the transform buffer, the twiddle tables and their keys, and
+// FFT kernels: the transform buffer, the twiddle tables and their records, and
 // every kernel family (x87, x87-prefetch, AMD, SSE2) against the slow
 // references of ref/DirectDft.h -- forward passes against the direct DFT in
 // bit-reversed order, round trips, one-pass and two-pass squares and
@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "arith/ArithmeticFault.h"
@@ -84,9 +86,14 @@ std::vector<Cld> RandomInts(size_t n, int bound, std::mt19937_64& rng) {
 // Loads x (element j at row j/g, column j%g) into the transform buffer's
 // array A (or B), every padding element and one row of guard elements after
 // the array set to the sentinel.
+TransformBuffer& TestBuffer() {
+    static TransformBuffer buffer;
+    return buffer;
+}
+
 Complex* Load(const std::vector<Cld>& x, const Shape& s, bool second = false) {
-    TransformBuffer::Reserve(s.Elements() + s.g);
-    Complex* a = second ? TransformBuffer::Second() : TransformBuffer::First();
+    TestBuffer().reserve(s.Elements() + s.g);
+    Complex* a = second ? TestBuffer().second() : TestBuffer().first();
     std::fill(a, a + s.Elements() + s.g, kSentinel);
     for (size_t j = 0; j < s.N(); ++j) a[s.Index(j)] = {double(x[j].real()), double(x[j].imag())};
     return a;
@@ -109,7 +116,11 @@ bool PaddingIntact(const Complex* a, const Shape& s) {
 
 // The column passes over all g columns, in the family's groups.
 void Columns(const KernelFamily& f, Complex* a, const Shape& s, bool forward) {
-    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall) (forward ? f.columnForward : f.columnInverse)(a + c, s.b);
+    // Column passes read only the column tables: any row length will do
+    // (these tests take column groups that are no power of two).
+    const KernelTables& t = KernelTablesFor(16, s.b);
+    for (uint32_t c = 0; c < s.g; c += f.columnsPerCall)
+        (forward ? f.columnForward : f.columnInverse)(a + c, s.b, s.g + s.gap, t);
 }
 
 // The calling orders of a squaring and of a product of A by B.
@@ -198,29 +209,56 @@ protected:
 // --- transform buffer -------------------------------------------------------
 
 TEST(FftKernelsBuffer, PageAlignedGrowOnlyWithSecondArrayAfterCapacity) {
-    const size_t cap = TransformBuffer::Reserve(1000);
+    TransformBuffer buffer;
+    EXPECT_EQ(buffer.first(), nullptr);
+    EXPECT_EQ(buffer.second(), nullptr);
+    const size_t cap = buffer.reserve(1000);
     ASSERT_GE(cap, 1000u);
-    Complex* a = TransformBuffer::First();
+    Complex* a = buffer.first();
     EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 4096, 0u);
-    EXPECT_EQ(TransformBuffer::Second(), a + cap);
+    EXPECT_EQ(buffer.second(), a + cap);
     // The whole of both arrays is usable.
     std::fill(a, a + 2 * cap, Complex{1.0, -1.0});
 
-    EXPECT_EQ(TransformBuffer::Reserve(10), cap);   // never shrinks
-    EXPECT_EQ(TransformBuffer::First(), a);
+    EXPECT_EQ(buffer.reserve(10), cap);   // never shrinks
+    EXPECT_EQ(buffer.first(), a);
 
-    const size_t bigger = TransformBuffer::Reserve(cap + 5000);
+    const size_t bigger = buffer.reserve(cap + 5000);
     EXPECT_GE(bigger, cap + 5000);
-    EXPECT_EQ(TransformBuffer::Capacity(), bigger);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(TransformBuffer::First()) % 4096, 0u);
-    EXPECT_EQ(TransformBuffer::Second(), TransformBuffer::First() + bigger);
+    EXPECT_EQ(buffer.capacity(), bigger);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.first()) % 4096, 0u);
+    EXPECT_EQ(buffer.second(), buffer.first() + bigger);
+}
+
+// A buffer is a value: moving hands the block over (the source is left
+// empty), two buffers never share one, and a one-array buffer has no B.
+TEST(FftKernelsBuffer, MovesOwnershipAndKeepsBuffersApart) {
+    TransformBuffer one(1);
+    const size_t cap = one.reserve(4096);
+    EXPECT_EQ(one.second(), nullptr);
+    std::fill(one.first(), one.first() + cap, Complex{3.0, 4.0});  // the whole array is usable
+    Complex* block = one.first();
+    TransformBuffer moved(std::move(one));
+    EXPECT_EQ(moved.first(), block);
+    EXPECT_EQ(moved.capacity(), cap);
+    EXPECT_EQ(one.first(), nullptr);
+    EXPECT_EQ(one.capacity(), 0u);
+    TransformBuffer other;
+    other.reserve(64);
+    EXPECT_NE(other.first(), moved.first());
+    other = std::move(moved);
+    EXPECT_EQ(other.first(), block);
+    EXPECT_EQ(other.second(), nullptr);
+    EXPECT_EQ(other.first()[cap - 1].im, 4.0);
 }
 
 TEST(FftKernelsBuffer, ImpossibleSizeRaisesArithmeticFault) {
-    EXPECT_THROW(TransformBuffer::Reserve(SIZE_MAX / 16), ArithmeticFault);
+    TransformBuffer buffer;
+    EXPECT_THROW(buffer.reserve(SIZE_MAX / 16), ArithmeticFault);
+    EXPECT_EQ(buffer.first(), nullptr);
     // The buffer is usable again afterwards.
-    EXPECT_GE(TransformBuffer::Reserve(64), 64u);
-    EXPECT_NE(TransformBuffer::First(), nullptr);
+    EXPECT_GE(buffer.reserve(64), 64u);
+    EXPECT_NE(buffer.first(), nullptr);
 }
 
 // --- twiddle tables ---------------------------------------------------------
@@ -232,13 +270,13 @@ TEST(FftKernelsTables, LayoutsDescribeTheDocumentedAngles) {
     constexpr double tol = 1e-15;
     for (uint32_t m : {16u, 32u, 256u}) {
         SCOPED_TRACE("m=" + std::to_string(m));
-        ColumnTwiddles::Prepare(m, m + 1);
-        RowTwiddles::Prepare(m, 8);
+        const KernelTables& columns = KernelTablesFor(16, m);
+        const KernelTables& rows = KernelTablesFor(m, 8);
         const double h = std::sqrt(0.5);
-        const double* cx = ColumnTwiddles::X87();
-        const double* cs = ColumnTwiddles::Sse2();
-        const double* rx = RowTwiddles::X87();
-        const double* rs = RowTwiddles::Sse2();
+        const double* cx = columns.columnX87;
+        const double* cs = columns.columnSse2;
+        const double* rx = rows.rowX87;
+        const double* rs = rows.rowSse2;
         EXPECT_NEAR(cx[0], h, 1e-16);
         EXPECT_EQ(cx[1], 2.0);
         EXPECT_NEAR(rx[0], h, 1e-16);
@@ -266,7 +304,7 @@ TEST(FftKernelsTables, LayoutsDescribeTheDocumentedAngles) {
                 EXPECT_NEAR(rs[8 * i + k], rowWant[k], tol) << i << " " << k;
             }
         }
-        const TwistEntry* tw = RowTwiddles::Twist();
+        const TwistEntry* tw = rows.twist;
         for (uint32_t d = 1; d < 8; ++d) {
             const long double phi = kTwoPi * d / (8.0L * m);
             const TwistEntry& e = tw[BitReverse(d, 3)];
@@ -276,35 +314,51 @@ TEST(FftKernelsTables, LayoutsDescribeTheDocumentedAngles) {
     }
 }
 
-// Tables are recomputed only when their key changes. A value planted in a
-// table survives a Prepare with the same key and is overwritten by one after
-// Invalidate.
-TEST(FftKernelsTables, KeysDecideRecomputationAndGapOnlyChangesStride) {
-    ColumnTwiddles::Prepare(64, 65);
-    double* plantedCol = const_cast<double*>(ColumnTwiddles::X87()) + 6;
-    const double keptCol = *plantedCol;
-    *plantedCol = 42.0;
-    ColumnTwiddles::Prepare(64, 68);   // same b, other gap
-    EXPECT_EQ(ColumnTwiddles::StrideElements(), 68u);
-    EXPECT_EQ(ColumnTwiddles::Length(), 64u);
-    EXPECT_EQ(ColumnTwiddles::X87()[6], 42.0);
-
-    RowTwiddles::Prepare(128, 16);
-    double* plantedRow = const_cast<double*>(RowTwiddles::X87()) + 6;
-    const double keptRow = *plantedRow;
-    *plantedRow = 43.0;
-    RowTwiddles::Prepare(128, 16);
-    EXPECT_EQ(RowTwiddles::X87()[6], 43.0);
-    EXPECT_EQ(RowTwiddles::Rows(), 16u);
-
-    ColumnTwiddles::Invalidate();
-    RowTwiddles::Invalidate();
-    EXPECT_EQ(ColumnTwiddles::Length(), 0u);
-    EXPECT_EQ(RowTwiddles::Length(), 0u);
-    ColumnTwiddles::Prepare(64, 65);
-    RowTwiddles::Prepare(128, 16);
-    EXPECT_EQ(ColumnTwiddles::X87()[6], keptCol);
-    EXPECT_EQ(RowTwiddles::X87()[6], keptRow);
+// A record is built once per shape and never changes: asking again gives
+// the same record, records of many shapes stay valid side by side (asked
+// for in turn, from two threads at once), a shape's tables are those of its
+// lengths, and one row length's tables are shared by every row count.
+TEST(FftKernelsTables, RecordsOfDifferentKeysStayValidTogether) {
+    struct Key {
+        uint32_t g, b;
+    };
+    const Key keys[] = {{16, 1}, {64, 1}, {64, 4}, {64, 8}, {1024, 4}, {16, 256}, {4096, 1}, {64, 16}};
+    std::vector<const KernelTables*> first;
+    for (const Key& k : keys) first.push_back(&KernelTablesFor(k.g, k.b));
+    // Copies of the tables as first built, to see that nothing rewrites them.
+    std::vector<std::vector<double>> rowCopies, columnCopies;
+    for (const KernelTables* t : first) {
+        rowCopies.emplace_back(t->rowX87, t->rowX87 + 6 * (t->rowLength / 4));
+        columnCopies.emplace_back(t->columnX87, t->columnX87 + (t->onePass() ? 0 : 6 * (t->rows / 4)));
+    }
+    std::vector<const KernelTables*> other(std::size(keys));
+    auto ask = [&](std::vector<const KernelTables*>& out) {
+        for (int round = 0; round < 50; ++round)
+            for (size_t i = std::size(keys); i-- > 0;) out[i] = &KernelTablesFor(keys[i].g, keys[i].b);
+    };
+    std::vector<const KernelTables*> here(std::size(keys));
+    std::thread worker(ask, std::ref(other));
+    ask(here);
+    worker.join();
+    for (size_t i = 0; i < std::size(keys); ++i) {
+        SCOPED_TRACE("g=" + std::to_string(keys[i].g) + " b=" + std::to_string(keys[i].b));
+        const KernelTables& t = *first[i];
+        EXPECT_EQ(here[i], &t);
+        EXPECT_EQ(other[i], &t);
+        EXPECT_EQ(t.rowLength, keys[i].g);
+        EXPECT_EQ(t.rows, keys[i].b);
+        EXPECT_EQ(t.onePass(), keys[i].b == 1);
+        EXPECT_EQ(t.twist == nullptr, t.onePass());
+        EXPECT_EQ(t.columnSse2 == nullptr, t.onePass());
+        EXPECT_TRUE(std::equal(rowCopies[i].begin(), rowCopies[i].end(), t.rowX87));
+        EXPECT_TRUE(std::equal(columnCopies[i].begin(), columnCopies[i].end(), t.columnX87));
+        // Entry 1 of the row table: cot and sin of 2 pi/g.
+        EXPECT_NEAR(t.rowX87[7], std::sin(double(kTwoPi) / t.rowLength), 1e-15);
+    }
+    EXPECT_EQ(first[1]->rowX87, first[2]->rowX87);  // g = 64 for b = 1, 4, 8, 16
+    EXPECT_EQ(first[2]->rowSse2, first[7]->rowSse2);
+    EXPECT_EQ(first[2]->columnX87, first[4]->columnX87);  // b = 4 for g = 64, 1024
+    EXPECT_NE(first[2]->twist, first[4]->twist);          // the twist depends on both
 }
 
 // --- single passes ----------------------------------------------------------
@@ -320,8 +374,7 @@ TEST_F(FftKernelsTest, ForwardPassesGiveTheDirectDftInBitReversedOrder) {
             const std::vector<Cld> x = RandomInts(m, kBound, rng_);
             const Shape s{m, 1, 0};
             Complex* a = Load(x, s);
-            RowTwiddles::Prepare(m, 0);
-            f->rowForward(a, m, 0);
+            f->rowForward(a, m, 0, KernelTablesFor(m, 1));
             const std::vector<Cld> want = testing::DirectDft(x);
             long double worst = 0;
             for (uint32_t k = 0; k < m; ++k) {
@@ -336,7 +389,6 @@ TEST_F(FftKernelsTest, ForwardPassesGiveTheDirectDftInBitReversedOrder) {
             const Shape s{g, b, 1};
             const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_);
             Complex* a = Load(x, s);
-            ColumnTwiddles::Prepare(b, g + 1);
             Columns(*f, a, s, true);
             EXPECT_TRUE(PaddingIntact(a, s));
             for (uint32_t c = 0; c < g; ++c) {
@@ -375,10 +427,10 @@ TEST_F(FftKernelsTest, EveryLengthRoundTrips) {
                 const std::vector<Cld> x = RandomInts(m, kBound, rng_);
                 const Shape s{m, 1, 0};
                 Complex* a = Load(x, s);
-                RowTwiddles::Prepare(m, position == 0 ? 0 : 8);
-                f->rowForward(a, m, position);
+                const KernelTables& t = KernelTablesFor(m, position == 0 ? 1 : 8);
+                f->rowForward(a, m, position, t);
                 for (uint32_t k = 0; k < m; ++k) a[k].im = -a[k].im;
-                f->rowInverse(a, m, position);
+                f->rowInverse(a, m, position, t);
                 EXPECT_LT(check(a, s, x, m), 1e-9);
             }
         }
@@ -388,7 +440,6 @@ TEST_F(FftKernelsTest, EveryLengthRoundTrips) {
             const Shape s{std::max(4u, f->columnsPerCall), b, 3};
             const std::vector<Cld> x = RandomInts(s.N(), kBound, rng_);
             Complex* a = Load(x, s);
-            ColumnTwiddles::Prepare(b, s.g + s.gap);
             Columns(*f, a, s, true);
             for (size_t j = 0; j < s.N(); ++j) a[s.Index(j)].im = -a[s.Index(j)].im;
             Columns(*f, a, s, false);
@@ -462,47 +513,43 @@ TEST_F(FftKernelsTest, UnitImpulseSquaresToNAtTwiceItsIndex) {
     }
 }
 
-// After a two-pass use has filled the twist table, a one-pass square of the
-// same row length -- with the one-pass key or still with the two-pass one --
-// applies no twist.
+// A two-pass square and a one-pass square of the same row length, in turn,
+// each with its own record: the one-pass square applies no twist.
 TEST_F(FftKernelsTest, OnePassNeverTwistsAfterTwoPassUse) {
     const Shape twoPass{64, 8, 1};
     const Shape onePass{64, 1, 0};
     const std::vector<Cld> x = RandomInts(twoPass.N(), kBound, rng_);
     const std::vector<Cld> y = RandomInts(onePass.N(), kBound, rng_);
+    const std::vector<Cld> zx = testing::CyclicConvolution(x, x);
     const std::vector<Cld> zy = testing::CyclicConvolution(y, y);
     for (const KernelFamily* f : Families()) {
         SCOPED_TRACE(f->name);
-        Square(*f, Load(x, twoPass), twoPass);
-        ASSERT_EQ(RowTwiddles::Rows(), 8u);
-        Complex* a = Load(y, onePass);
-        f->rowSquare(a, 64, 1, 0);   // tables still keyed (64, 8)
-        EXPECT_LT(RoundOff(Read(a, onePass), zy), kRoundOffLimit);
-        a = Load(y, onePass);
-        Square(*f, a, onePass);      // Prepare(64, 0)
-        EXPECT_LT(RoundOff(Read(a, onePass), zy), kRoundOffLimit);
+        for (int round = 0; round < 2; ++round) {
+            Complex* a = Load(x, twoPass);
+            Square(*f, a, twoPass);
+            EXPECT_LT(RoundOff(Read(a, twoPass), zx), kRoundOffLimit);
+            a = Load(y, onePass);
+            f->rowSquare(a, 64, 1, 0, KernelTablesFor(64, 1));
+            EXPECT_LT(RoundOff(Read(a, onePass), zy), kRoundOffLimit);
+        }
     }
 }
 
-// Consecutive squares of equal shape reuse the tables; a change of gap
-// alone moves the stride and keeps the column table -- and still computes
-// the right values.
+// Squares of one shape with different gaps share its record (the stride is
+// the caller's) and compute the right values.
 TEST_F(FftKernelsTest, GapChangeBetweenSquaresKeepsTablesAndValues) {
     const std::vector<Cld> x = RandomInts(32 * 16, kBound, rng_);
     const std::vector<Cld> z = testing::CyclicConvolution(x, x);
-    const KernelFamily& f = X87Kernels();
-    Square(f, Load(x, Shape{32, 16, 1}), Shape{32, 16, 1});
-    const double* column = ColumnTwiddles::X87();
-    const double* row = RowTwiddles::X87();
-    for (uint32_t gap : {1u, 4u, 0u, 7u}) {
-        const Shape s{32, 16, gap};
-        Complex* a = Load(x, s);
-        Square(f, a, s);
-        EXPECT_EQ(ColumnTwiddles::StrideElements(), 32 + gap);
-        EXPECT_EQ(ColumnTwiddles::X87(), column);
-        EXPECT_EQ(RowTwiddles::X87(), row);
-        EXPECT_TRUE(PaddingIntact(a, s)) << s.Name();
-        EXPECT_LT(RoundOff(Read(a, s), z), kRoundOffLimit) << s.Name();
+    const KernelTables* record = &KernelTablesFor(32, 16);
+    for (const KernelFamily* f : Families()) {
+        for (uint32_t gap : {1u, 4u, 0u, 7u}) {
+            const Shape s{32, 16, gap};
+            Complex* a = Load(x, s);
+            Square(*f, a, s);
+            EXPECT_EQ(&KernelTablesFor(32, 16), record);
+            EXPECT_TRUE(PaddingIntact(a, s)) << f->name << " " << s.Name();
+            EXPECT_LT(RoundOff(Read(a, s), z), kRoundOffLimit) << f->name << " " << s.Name();
+        }
     }
 }
 

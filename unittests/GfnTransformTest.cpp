@@ -1,6 +1,7 @@
 // The generalized-Fermat transform against GMP: powerings a^e mod B^m + 1
 // in every shape and carry variant, the wrap-around carry, the round-off
-// guard, the shape table and "Numen.dtf".
+// guard, the shape table, "Numen.dtf", and computations held at once (two
+// transforms beside exact products, one per thread).
 #include <gmp.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "arith/ArithmeticFault.h"
@@ -69,15 +72,15 @@ TEST_F(GfnTransformTest, TwoToThe64IsMinusOne) {
     // 2 squared six times with B = 2, m = 64: the last square, of 2^32
     // (d_32 = 1), passes X^64 = -1, and the digits say -1 exactly.
     Use(Profile(0, 8, 1));
-    GfnPlan(64, 2);
-    GfnSetValue(2);
+    Plan(64, 2);
+    gfn.setValue(2);
     for (int i = 0; i < 5; ++i) {
-        GfnSquare();
-        GfnCarry(1);
+        gfn.square();
+        gfn.carry(1);
     }
-    GfnSquare();
+    gfn.square();
     Digits d(64);
-    EXPECT_LT(GfnUnload(d.data()), 0.01f);
+    EXPECT_LT(gfn.unload(d.data()), 0.01f);
     Mpz v = ExactValue(d, 2);
     EXPECT_EQ(mpz_cmp_si(v.v, -1), 0) << v.str();
 }
@@ -110,7 +113,7 @@ TEST_F(GfnTransformTest, PoweringMatchesGmpUpTo2To16) {
 TEST_F(GfnTransformTest, FullSizeSquaringsAtTheLimitRadixMatchGmp) {
     Use(Profile(0, 8, 1));
     for (GfnCarryVariant variant : RunnableCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseCarry(variant);
         for (uint32_t m = 64; m <= (1u << 16); m *= 4) {
             float err = 1;
             ExpectChainMatches(m, LargestGeneralizedFermatBase(m), 3, TestSeed() + m, &err);
@@ -119,7 +122,7 @@ TEST_F(GfnTransformTest, FullSizeSquaringsAtTheLimitRadixMatchGmp) {
     }
 }
 
-// GfnCarry(a) scales the transform's round-off by a; GfnCarryThenMultiply
+// carry(a) scales the transform's round-off by a; carryThenMultiply
 // multiplies balanced digits and does not. Over a long run at the limit
 // radix the latter stays far inside the guard in every variant, while the
 // double-precision passes with a = 3 reach 0.45 -- and must then raise, not
@@ -128,7 +131,7 @@ TEST_F(GfnTransformTest, LongRunsAtTheLimitRadix) {
     Use(Profile(1024 * 1024, 8, 1));
     const uint32_t m = 4096, B = LargestGeneralizedFermatBase(m);
     for (GfnCarryVariant variant : RunnableCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseCarry(variant);
         float err = 1;
         ExpectChainMatches(m, B, 100, 77, &err, true);
         EXPECT_LT(err, 0.25f) << "variant " << VariantName(variant);
@@ -136,13 +139,13 @@ TEST_F(GfnTransformTest, LongRunsAtTheLimitRadix) {
     std::vector<GfnCarryVariant> doublePasses{GfnCarryVariant::kSse2};
     for (GfnCarryVariant v : RunnableAvxCarryVariants()) doublePasses.push_back(v);
     for (GfnCarryVariant variant : doublePasses) {
-        GfnSelectCarryVariant(variant);
-        GfnPlan(m, B);
-        GfnSetValue(3);
+        UseCarry(variant);
+        Plan(m, B);
+        gfn.setValue(3);
         EXPECT_THROW(
             for (int i = 0; i < 150; ++i) {
-                GfnSquare();
-                GfnCarry(3);
+                gfn.square();
+                gfn.carry(3);
             },
             ArithmeticFault)
             << VariantName(variant);
@@ -151,13 +154,13 @@ TEST_F(GfnTransformTest, LongRunsAtTheLimitRadix) {
 
 TEST_F(GfnTransformTest, EveryCarryVariantAndShapeGivesTheSamePower) {
     for (GfnCarryVariant variant : RunnableCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseCarry(variant);
         for (const ProcessorProfile& profile : {Profile(256 * 1024, 8, 1), Profile(0, 2, 4), Profile(0, 8, 1)}) {
             Use(profile);
             for (uint32_t m : {128u, 4096u, 8192u, 16384u}) {
                 const uint32_t B = LargestGeneralizedFermatBase(m);
                 ExpectPowerMatches(m, B, 13, 0x5b, false, nullptr);
-                ExpectPowerMatches(m, B, 7, 0x5b, true, nullptr);  // GfnCarryThenMultiply
+                ExpectPowerMatches(m, B, 7, 0x5b, true, nullptr);  // carryThenMultiply
             }
         }
     }
@@ -165,45 +168,153 @@ TEST_F(GfnTransformTest, EveryCarryVariantAndShapeGivesTheSamePower) {
 
 TEST_F(GfnTransformTest, SquaringKernelFamiliesAgree) {
     Use(Profile(0, 8, 1));
-    const KernelFamily& before = SquaringKernels();
+    const KernelFamily& before = Family();
     // Every family the host runs; the fast ones plan m = 2^16 in one pass
     // and 2^17 in rows.
     for (const KernelFamily* family : AllFamilies()) {
-        ForceSquaringKernels(*family);
+        UseFamily(*family);
         for (uint32_t m : {256u, 8192u, 65536u, 131072u}) {
             if (m > 8192 && family->avxLevel == 0) continue;
             SCOPED_TRACE(std::string(family->name) + " m=" + std::to_string(m));
             ExpectPowerMatches(m, LargestGeneralizedFermatBase(m), 5, 0x71, false, nullptr);
         }
     }
-    ForceSquaringKernels(before);
+    UseFamily(before);
 }
 
-// The transform takes the shared buffer and tables: an exact product of the
-// same length afterwards must rebuild its own, and a powering after a
-// product must rebuild the transform's.
-TEST_F(GfnTransformTest, SharesTheBufferWithExactProducts) {
+// One step of the powering of ExpectPowerMatches for bit `bit` of e.
+void PowerStep(GfnTransform& t, uint32_t a, uint64_t e, int bit) {
+    t.square();
+    t.carry((e >> bit) & 1 ? a : 1);
+}
+
+// The digits of a^e the powering leaves (before the final multiplication by
+// a for an odd e), from one transform on its own.
+Digits PowerAlone(const GfnSettings& settings, uint32_t m, uint32_t B, uint32_t a, uint64_t e) {
+    GfnTransform t;
+    t.plan(m, B, settings);
+    t.setValue(a);
+    for (int bit = 62; bit >= 1; --bit)
+        if ((e >> (bit + 1)) != 0) PowerStep(t, a, e, bit);
+    t.square();
+    Digits d(m);
+    t.unload(d.data());
+    return d;
+}
+
+// Two transforms of different sizes and shapes held at once, their steps
+// interleaved with each other and with exact products of other shapes (a
+// two-pass and a one-pass BigInt square, a RadixInt product), give the
+// digits each gives alone, and the products are GMP's.
+TEST_F(GfnTransformTest, TwoComputationsHeldAtOnceMatchOneAtATime) {
     Use(Profile(0, 8, 1));
+    std::vector<GfnCarryVariant> variants{GfnCarryVariant::kX87, GfnCarryVariant::kSse2};
+    for (GfnCarryVariant v : RunnableAvxCarryVariants()) variants.push_back(v);
     RandomOperands random(TestSeed());
-    for (int round = 0; round < 2; ++round) {
-        ExpectPowerMatches(4096, LargestGeneralizedFermatBase(4096), 3, 0x1d3a7u, false, nullptr);
-        BigInt x = random.value(1024, false);  // L = 2048: the same two-pass length
-        Mpz want = ToMpz(x);
-        mpz_mul(want, want, want);
-        x.square();
-        EXPECT_TRUE(SameValue(x, want)) << "round " << round;
+    for (GfnCarryVariant variant : variants) {
+        UseVariant(variant);
+        const GfnSettings settings = Settings();
+        // Rows for A: the fast families plan up to m = 2^16 in one pass.
+        const uint32_t mA = settings.family->avxLevel > 0 ? (1u << 17) : 8192, mB = 256;
+        const uint32_t BA = LargestGeneralizedFermatBase(mA), BB = 1000;
+        const uint64_t eA = 0x1d3a7, eB = 0x2b5c9;
+        const Digits wantA = PowerAlone(settings, mA, BA, 3, eA), wantB = PowerAlone(settings, mB, BB, 7, eB);
+        GfnTransform a, b;
+        a.plan(mA, BA, settings);
+        b.plan(mB, BB, settings);
+        a.setValue(3);
+        b.setValue(7);
+        for (int bit = 62; bit >= 1; --bit) {
+            if ((eA >> (bit + 1)) != 0) PowerStep(a, 3, eA, bit);
+            BigInt x = random.value(bit % 2 ? 1024 : 40, false);  // L = 2048 in rows, L = 128 in one
+            Mpz want = ToMpz(x);
+            mpz_mul(want, want, want);
+            x.square();
+            ASSERT_TRUE(SameValue(x, want)) << "bit " << bit;
+            if ((eB >> (bit + 1)) != 0) PowerStep(b, 7, eB, bit);
+            if (bit % 8 == 0) {
+                const RadixInt y = RandomRadixInt(random.engine(), 10000, 700),
+                               z = RandomRadixInt(random.engine(), 10000, 300);
+                Mpz product;
+                mpz_mul(product, ToMpz(y), ToMpz(z));
+                ASSERT_TRUE(SameValue(ProductOf(y, z), product)) << "bit " << bit;
+            }
+        }
+        a.square();
+        b.square();
+        Digits gotA(mA), gotB(mB);
+        b.unload(gotB.data());
+        a.unload(gotA.data());
+        EXPECT_EQ(gotA, wantA) << VariantName(variant);
+        EXPECT_EQ(gotB, wantB) << VariantName(variant);
+        EXPECT_NE(a.shape().rows, b.shape().rows);  // two-pass beside one-pass
     }
+}
+
+// One computation per thread: two powerings and a run of exact products on
+// three threads at once give what each gives alone (the shared tables are
+// built by whichever thread asks first).
+TEST_F(GfnTransformTest, ComputationsOnSeparateThreadsMatchOneAtATime) {
+    Use(Profile(0, 8, 1));
+    const GfnSettings settings = Settings();
+    const uint32_t mA = 16384, mB = 512, BA = LargestGeneralizedFermatBase(mA), BB = 99999;
+    const uint64_t eA = 0x3a5, eB = 0x1b2d7;
+    const Digits wantA = PowerAlone(settings, mA, BA, 5, eA), wantB = PowerAlone(settings, mB, BB, 3, eB);
+    Digits gotA, gotB;
+    bool productsRight = true;
+    std::thread first([&] { gotA = PowerAlone(settings, mA, BA, 5, eA); });
+    std::thread second([&] { gotB = PowerAlone(settings, mB, BB, 3, eB); });
+    std::thread third([&] {
+        RandomOperands random(TestSeed() + 1);
+        for (uint32_t words : {3000u, 50u, 600u, 3000u, 9000u}) {
+            BigInt x = random.value(words, false);
+            Mpz want = ToMpz(x);
+            mpz_mul(want, want, want);
+            x.square();
+            productsRight = productsRight && SameValue(x, want);
+        }
+    });
+    first.join();
+    second.join();
+    third.join();
+    EXPECT_EQ(gotA, wantA);
+    EXPECT_EQ(gotB, wantB);
+    EXPECT_TRUE(productsRight);
+}
+
+// Moving a transform moves its computation: the moved-to object carries on
+// where the other stopped, and an unplanned one refuses every operation.
+TEST_F(GfnTransformTest, MovedTransformCarriesOnAndUnplannedRefuses) {
+    Use(Profile(0, 8, 1));
+    const uint64_t e = 0x5b3;
+    const Digits want = PowerAlone(Settings(), 4096, 1000, 3, e);
+    GfnTransform t;
+    EXPECT_FALSE(t.planned());
+    EXPECT_THROW(t.square(), ArithmeticFault);
+    EXPECT_THROW(t.setValue(1), ArithmeticFault);
+    t.plan(4096, 1000, Settings());
+    t.setValue(3);
+    int bit = 62;
+    while ((e >> (bit + 1)) == 0) --bit;
+    for (int i = 0; i < 4; ++i, --bit) PowerStep(t, 3, e, bit);
+    GfnTransform moved(std::move(t));
+    EXPECT_FALSE(t.planned());
+    for (; bit >= 1; --bit) PowerStep(moved, 3, e, bit);
+    moved.square();
+    Digits got(4096);
+    moved.unload(got.data());
+    EXPECT_EQ(got, want);
 }
 
 TEST_F(GfnTransformTest, MultiplySmallMatchesGmp) {
     Use(Profile(0, 8, 1));
     const uint32_t m = 4096, B = LargestGeneralizedFermatBase(m);
     Digits in = RandomDigits(m, B, 11);
-    GfnPlan(m, B);
-    GfnSetDigits(in.data());
-    GfnMultiplySmall(12345);
+    Plan(m, B);
+    gfn.setDigits(in.data());
+    gfn.multiplySmall(12345);
     Digits out(m);
-    GfnReadDigits(out.data());
+    gfn.readDigits(out.data());
     Mpz n = Modulus(m, B), want = ExactValue(in, B), got = ExactValue(out, B);
     mpz_mul_ui(want, want, 12345);
     EXPECT_TRUE(Congruent(got, want, n));
@@ -216,7 +327,7 @@ TEST_F(GfnTransformTest, MultiplySmallMatchesGmp) {
 // and the value is unchanged modulo N, in every carry variant.
 TEST_F(GfnTransformTest, WrappedCarryRunsThroughEveryDigit) {
     for (GfnCarryVariant variant : RunnableCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseCarry(variant);
         for (const ProcessorProfile& profile : {Profile(0, 8, 1), Profile(0, 8, 3)}) {
             Use(profile);
             for (uint32_t m : {64u, 4096u}) {
@@ -224,11 +335,11 @@ TEST_F(GfnTransformTest, WrappedCarryRunsThroughEveryDigit) {
                 Digits in(m);
                 for (uint32_t j = 0; j < m; ++j) in[j] = j < m / 2 ? -B / 2 : B / 2;
                 in[m - 1] = B;
-                GfnPlan(m, B);
-                GfnSetDigits(in.data());
-                GfnMultiplySmall(1);
+                Plan(m, B);
+                gfn.setDigits(in.data());
+                gfn.multiplySmall(1);
                 Digits out(m);
-                GfnReadDigits(out.data());
+                gfn.readDigits(out.data());
                 Mpz n = Modulus(m, B), want = ExactValue(in, B), got = ExactValue(out, B);
                 EXPECT_TRUE(Congruent(got, want, n)) << "m " << m;
                 for (uint32_t j = 0; j < m; ++j) ASSERT_LE(std::abs(out[j]), B / 2) << "digit " << j << " m " << m;
@@ -248,11 +359,11 @@ TEST_F(GfnTransformTest, LaneWeightTablesGiveEveryWeightToAFewUlps) {
     for (const ProcessorProfile& profile : {Profile(1024 * 1024, 8, 1), Profile(0, 8, 3)}) {
         Use(profile);
         for (uint32_t m : {64u, 4096u, 16384u, 1u << 17}) {
-            GfnPlan(m, 1000);
-            const GfnState& st = Gfn();
+            Plan(m, 1000);
+            const GfnState& st = State();
             const uint32_t L = st.length, G = st.laneRowLength;
             ASSERT_EQ(L % (G * kGfnMaxSegments), 0u) << "m " << m;
-            ASSERT_EQ(st.passRowLength() % G, 0u) << "a lane row crosses a buffer row, m " << m;
+            ASSERT_EQ(st.rowLength % G, 0u) << "a lane row crosses a buffer row, m " << m;
             ASSERT_EQ(st.laneRows.size(), 2 * size_t(L / G));
             long double worst = 0;
             for (uint32_t j = 0; j < L; ++j) {
@@ -284,7 +395,7 @@ TEST_F(GfnTransformTest, CarriesRunAcrossSegmentBoundaries) {
     const Case cases[] = {{Profile(0, 8, 1), 64},  {Profile(1024 * 1024, 8, 1), 8192}, {Profile(0, 8, 1), 4096},
                           {Profile(0, 8, 3), 16384}, {Profile(1024 * 1024, 8, 3), 16384}};
     for (GfnCarryVariant variant : RunnableCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseCarry(variant);
         for (const Case& c : cases) {
             Use(c.profile);
             const uint32_t m = c.m, L = m / 2;
@@ -298,13 +409,13 @@ TEST_F(GfnTransformTest, CarriesRunAcrossSegmentBoundaries) {
                 in[L] = 0;
                 in[L + 1] = -B;   // digit 0, carry -1 along the imaginary chain
                 if (stop < L) in[stop] = 0;
-                GfnPlan(m, B);
-                GfnSetDigits(in.data());
-                GfnMultiplySmall(1);
+                Plan(m, B);
+                gfn.setDigits(in.data());
+                gfn.multiplySmall(1);
                 Digits out(m);
-                GfnReadDigits(out.data());
+                gfn.readDigits(out.data());
                 const std::string where = std::string(VariantName(variant)) + " m " + std::to_string(m) + " g " +
-                                          std::to_string(GfnCurrentShape().rowLength) + " stop " + std::to_string(stop);
+                                          std::to_string(gfn.shape().rowLength) + " stop " + std::to_string(stop);
                 EXPECT_TRUE(Congruent(ExactValue(out, B), ExactValue(in, B), Modulus(m, B))) << where;
                 // The imaginary carry leaves the top and enters d_0 negated:
                 // h + 1 passes one on into d_1.
@@ -328,25 +439,25 @@ TEST_F(GfnTransformTest, CorruptedElementRaisesInEveryVariant) {
     Use(Profile(0, 8, 1));
     const double poisons[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
     for (GfnCarryVariant variant : RunnableCarryVariants()) {
-        GfnSelectCarryVariant(variant);
+        UseCarry(variant);
         for (uint32_t m : {256u, 4096u}) {
             const uint32_t L = m / 2;
             for (uint32_t j : {5u, L / 2 + 1, L - 1}) {
                 for (int component = 0; component < 2; ++component) {
                     for (double poison : poisons) {
                         for (bool afterSquare : {true, false}) {
-                            GfnPlan(m, 1000);
-                            GfnSetValue(3);
-                            if (afterSquare) GfnSquare();
-                            Complex* z = Gfn().element(j);
+                            Plan(m, 1000);
+                            gfn.setValue(3);
+                            if (afterSquare) gfn.square();
+                            Complex* z = State().element(j);
                             (component == 0 ? z->re : z->im) = poison;
                             if (afterSquare) {
                                 Digits out(m);
-                                EXPECT_THROW(GfnUnload(out.data()), ArithmeticFault)
+                                EXPECT_THROW(gfn.unload(out.data()), ArithmeticFault)
                                     << VariantName(variant) << " j " << j;
-                                EXPECT_THROW(GfnCarry(1), ArithmeticFault) << VariantName(variant) << " j " << j;
+                                EXPECT_THROW(gfn.carry(1), ArithmeticFault) << VariantName(variant) << " j " << j;
                             } else {
-                                EXPECT_THROW(GfnMultiplySmall(5), ArithmeticFault) << VariantName(variant) << " j " << j;
+                                EXPECT_THROW(gfn.multiplySmall(5), ArithmeticFault) << VariantName(variant) << " j " << j;
                             }
                         }
                     }
@@ -366,7 +477,7 @@ TEST_F(GfnTransformTest, LanePassRoundOffAtTheLimitRadix) {
             // With x87 squares the multiplier may sit in the carry; with the
             // AVX family's squares it comes after it, as in a run.
             UseVariant(ownFamily ? variant : GfnCarryVariant::kX87);  // the family
-            GfnSelectCarryVariant(variant);
+            UseCarry(variant);
             for (uint32_t m = 64; m <= (1u << 16); m *= 2) {
                 float err = 1;
                 ExpectChainMatches(m, LargestGeneralizedFermatBase(m), 2, TestSeed() + 3 * m, &err, ownFamily);
@@ -376,8 +487,8 @@ TEST_F(GfnTransformTest, LanePassRoundOffAtTheLimitRadix) {
     }
 }
 
-// The AVX read-out of GfnUnload gives the very digits of the reference
-// read-out, on the same transformed square (GfnUnload leaves the buffer as
+// The AVX read-out of unload gives the very digits of the reference
+// read-out, on the same transformed square (unload leaves the buffer as
 // it found it), in one-pass and two-pass shapes.
 TEST_F(GfnTransformTest, LaneUnloadGivesTheReferenceDigits) {
     for (GfnCarryVariant variant : RunnableAvxCarryVariants()) {
@@ -386,15 +497,15 @@ TEST_F(GfnTransformTest, LaneUnloadGivesTheReferenceDigits) {
             Use(profile);
             for (uint32_t m : {64u, 256u, 4096u, 65536u, 131072u}) {
                 const uint32_t B = LargestGeneralizedFermatBase(m);
-                GfnPlan(m, B);
+                Plan(m, B);
                 const Digits in = RandomDigits(m, B, TestSeed() + m);
-                GfnSetDigits(in.data());
-                GfnSquare();
+                gfn.setDigits(in.data());
+                gfn.square();
                 Digits reference(m), lanes(m);
-                GfnSelectCarryVariant(GfnCarryVariant::kX87);
-                const float referenceErr = GfnUnload(reference.data());
-                GfnSelectCarryVariant(variant);
-                const float laneErr = GfnUnload(lanes.data());
+                State().settings.carry = GfnCarryVariant::kX87;
+                const float referenceErr = gfn.unload(reference.data());
+                State().settings.carry = variant;
+                const float laneErr = gfn.unload(lanes.data());
                 EXPECT_EQ(lanes, reference) << VariantName(variant) << " m " << m;
                 EXPECT_NEAR(laneErr, referenceErr, 0.07f) << VariantName(variant) << " m " << m;
             }
@@ -405,22 +516,22 @@ TEST_F(GfnTransformTest, LaneUnloadGivesTheReferenceDigits) {
 TEST_F(GfnTransformTest, RoundOffAtOrAbove045Raises) {
     Use(Profile(0, 8, 1));
     // Far above the limit radix: the square's coefficients lose their units.
-    GfnPlan(4096, 1u << 30);
+    Plan(4096, 1u << 30);
     Digits in = RandomDigits(4096, 1u << 30, 5);
-    GfnSetDigits(in.data());
-    GfnSquare();
-    EXPECT_THROW(GfnCarry(1), ArithmeticFault);
+    gfn.setDigits(in.data());
+    gfn.square();
+    EXPECT_THROW(gfn.carry(1), ArithmeticFault);
     // A poisoned element is a fault, not a value or an endless carry.
-    GfnPlan(256, 1000);
-    GfnSetValue(3);
-    GfnSquare();
-    Gfn().array[5].re = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_THROW(GfnCarry(1), ArithmeticFault);
-    GfnSetValue(3);
-    GfnSquare();
+    Plan(256, 1000);
+    gfn.setValue(3);
+    gfn.square();
+    State().array[5].re = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_THROW(gfn.carry(1), ArithmeticFault);
+    gfn.setValue(3);
+    gfn.square();
     Digits out(256);
-    GfnSetMaxError(0.45f);
-    EXPECT_THROW(GfnUnload(out.data()), ArithmeticFault);
+    gfn.setMaxError(0.45f);
+    EXPECT_THROW(gfn.unload(out.data()), ArithmeticFault);
 }
 
 // --- Numen.dtf ----------------------------------------------------------------
@@ -431,16 +542,16 @@ protected:
     std::filesystem::path file() const { return folder / "Numen.dtf"; }
     // A number a few steps into a powering.
     void Start(uint32_t m) {
-        GfnPlan(m, 1000);
-        GfnSetValue(7);
+        Plan(m, 1000);
+        gfn.setValue(7);
         for (int i = 0; i < 3; ++i) {
-            GfnSquare();
-            GfnCarry(7);
+            gfn.square();
+            gfn.carry(7);
         }
     }
     Digits Read() {
-        Digits d(GfnDigitCount());
-        GfnReadDigits(d.data());
+        Digits d(gfn.digitCount());
+        gfn.readDigits(d.data());
         return d;
     }
     std::string Bytes() {
@@ -454,30 +565,32 @@ TEST_F(GfnCheckpointTest, RoundTripRestoresArrayAndError) {
     for (const ProcessorProfile& profile : {Profile(0, 8, 1), Profile(0, 8, 4)}) {
         Use(profile);
         Start(4096);
-        GfnSetMaxError(0.125f);
+        gfn.setMaxError(0.125f);
         const Digits saved = Read();
-        ASSERT_TRUE(GfnSaveCheckpoint(folder.path(), 41));
+        ASSERT_TRUE(GfnSaveCheckpoint(gfn, folder.path(), 41));
         EXPECT_FALSE(std::filesystem::exists(folder / "Numen.dtf.tmp"));
-        EXPECT_EQ(Bytes().size(), 28 + 16 * size_t(GfnElementCount()));
-        GfnSetValue(1);
-        ASSERT_TRUE(GfnLoadCheckpoint(folder.path(), 41));
+        EXPECT_EQ(Bytes().size(), 28 + 16 * size_t(gfn.elementCount()));
+        gfn.setValue(1);
+        ASSERT_TRUE(GfnLoadCheckpoint(gfn, folder.path(), 41));
         EXPECT_EQ(Read(), saved);
-        EXPECT_EQ(GfnMaxError(), 0.125f);
+        EXPECT_EQ(gfn.maxError(), 0.125f);
     }
 }
 
 TEST_F(GfnCheckpointTest, RefusesWhatDoesNotMatchBeforeTouchingTheArray) {
     Use(Profile(0, 8, 1));
     Start(4096);  // two-pass, g = 64, b = 32
-    ASSERT_TRUE(GfnSaveCheckpoint(folder.path(), 9));
+    ASSERT_TRUE(GfnSaveCheckpoint(gfn, folder.path(), 9));
     const std::string good = Bytes();
     auto refusedUntouched = [&](const char* what) {
-        GfnSetValue(5);
-        EXPECT_FALSE(GfnLoadCheckpoint(folder.path(), 9)) << what;
+        gfn.setValue(5);
+        gfn.setMaxError(0.0625f);
+        EXPECT_FALSE(GfnLoadCheckpoint(gfn, folder.path(), 9)) << what;
         Digits d = Read();
         EXPECT_EQ(d[0], 5) << what;
+        EXPECT_EQ(gfn.maxError(), 0.0625f) << what;
     };
-    EXPECT_FALSE(GfnLoadCheckpoint(folder.path(), 10));  // another bit
+    EXPECT_FALSE(GfnLoadCheckpoint(gfn, folder.path(), 10));  // another bit
     // Another gap: E differs.
     Use(Profile(0, 8, 4));
     Start(4096);
@@ -489,13 +602,13 @@ TEST_F(GfnCheckpointTest, RefusesWhatDoesNotMatchBeforeTouchingTheArray) {
     // A fast kernel family plans this length in one pass.
     for (const KernelFamily* fast : {&Avx2Kernels(), &Avx512Kernels()}) {
         if (!HostRuns(*fast)) continue;
-        const KernelFamily& before = SquaringKernels();
-        ForceSquaringKernels(*fast);
+        const KernelFamily& before = Family();
+        UseFamily(*fast);
         Use(Profile(0, 8, 1));
         Start(4096);
-        EXPECT_TRUE(GfnCurrentShape().onePass());
+        EXPECT_TRUE(gfn.shape().onePass());
         refusedUntouched("fast family's shape");
-        ForceSquaringKernels(before);
+        UseFamily(before);
     }
     Use(Profile(0, 8, 1));
     Start(4096);
@@ -517,31 +630,54 @@ TEST_F(GfnCheckpointTest, RefusesWhatDoesNotMatchBeforeTouchingTheArray) {
     refusedUntouched("trailing byte");
     std::filesystem::remove(file());
     refusedUntouched("missing");
-    // A flipped array bit fails the check word (the array is then overwritten).
+    // A flipped array bit fails the check word.
     bad = good;
     bad[20 + 16 * 3 + 2] ^= 0x10;
     Write(bad);
-    EXPECT_FALSE(GfnLoadCheckpoint(folder.path(), 9));
+    refusedUntouched("check word");
     Write(good);
-    EXPECT_TRUE(GfnLoadCheckpoint(folder.path(), 9));
+    EXPECT_TRUE(GfnLoadCheckpoint(gfn, folder.path(), 9));
+}
+
+// Found by fuzzing: a file whose header and length match and whose check
+// word does not was refused only after its array and largest error had
+// been taken. The smallest such file: m = 64 (E = 32), the saved file with
+// one bit of the check word flipped.
+TEST_F(GfnCheckpointTest, CheckWordMismatchLeavesNumberAndErrorUnchanged) {
+    Use(Profile(0, 8, 1));
+    Plan(64, 1000);
+    gfn.setValue(7);
+    gfn.setMaxError(0.25f);
+    ASSERT_TRUE(GfnSaveCheckpoint(gfn, folder.path(), 1));
+    std::string bytes = Bytes();
+    ASSERT_EQ(bytes.size(), 20 + 16 * 32 + 8u);
+    bytes[20 + 16 * 32] ^= 1;
+    Write(bytes);
+    gfn.setValue(3);
+    gfn.setMaxError(0.125f);
+    EXPECT_FALSE(GfnLoadCheckpoint(gfn, folder.path(), 1));
+    EXPECT_EQ(gfn.maxError(), 0.125f);
+    const Digits d = Read();
+    EXPECT_EQ(d[0], 3);
+    for (size_t j = 1; j < d.size(); ++j) ASSERT_EQ(d[j], 0) << j;
 }
 
 TEST_F(GfnCheckpointTest, OnePassFileDoesNotDependOnGap) {
     Use(Profile(0, 8, 1));
     Start(256);
     const Digits saved = Read();
-    ASSERT_TRUE(GfnSaveCheckpoint(folder.path(), 3));
+    ASSERT_TRUE(GfnSaveCheckpoint(gfn, folder.path(), 3));
     Use(Profile(0, 8, 4));
-    GfnPlan(256, 1000);
-    GfnSetValue(0);
-    ASSERT_TRUE(GfnLoadCheckpoint(folder.path(), 3));
+    Plan(256, 1000);
+    gfn.setValue(0);
+    ASSERT_TRUE(GfnLoadCheckpoint(gfn, folder.path(), 3));
     EXPECT_EQ(Read(), saved);
 }
 
 TEST_F(GfnCheckpointTest, SaveFailsInAMissingFolder) {
     Use(Profile(0, 8, 1));
     Start(256);
-    EXPECT_FALSE(GfnSaveCheckpoint(folder / "absent", 3));
+    EXPECT_FALSE(GfnSaveCheckpoint(gfn, folder / "absent", 3));
 }
 
 }  // namespace

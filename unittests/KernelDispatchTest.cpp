@@ -1,5 +1,5 @@
 // KernelDispatch: which family each processor profile gets for squarings
-// and products (the AVX rule first, then vendor, family and SSE level), the
+// and products and which generalized-Fermat carry pass (the AVX rule first, then vendor, family and SSE level), the
 // NoSSE2 / NoAVX switches, a profile whose SSE level xmm_test forced, which
 // families a profile can run, and the fallbacks for incomplete tables.
 #include <gtest/gtest.h>
@@ -29,6 +29,17 @@ std::string Trace(const ProcessorProfile& p, bool noSse2, bool noAvx) {
            (noAvx ? " NoAVX" : "");
 }
 
+const char* CarryName(GfnCarryVariant v) {
+    switch (v) {
+        case GfnCarryVariant::kX87: return "x87";
+        case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
+        case GfnCarryVariant::kSse2: return "sse2";
+        case GfnCarryVariant::kAvx2: return "avx2";
+        case GfnCarryVariant::kAvx512: return "avx512";
+    }
+    return "?";
+}
+
 // Restores the process-wide choice so other suites see the start-up state.
 class KernelDispatchTest : public ::testing::Test {
 protected:
@@ -42,37 +53,40 @@ TEST_F(KernelDispatchTest, RuleGivesEachProfileItsFamilies) {
         bool noSse2, noAvx;
         const char* squaring;
         const char* products;
+        const char* carry;  // the generalized-Fermat carry pass
     } cases[] = {
-        // Without AVX: vendor, family and SSE level; products always x87.
-        {Profile(kVendorAmd, 6, 2), false, false, "amd", "x87-prefetch"},
-        {Profile(kVendorAmd, 15, 2), true, false, "amd", "x87-prefetch"},
-        {Profile(kVendorAmd, 5, 1), false, false, "x87-prefetch", "x87-prefetch"},
-        {Profile(kVendorAmd, 5, 2), false, false, "sse2", "x87-prefetch"},
-        {Profile(kVendorIntel, 6, 2), false, false, "sse2", "x87-prefetch"},
-        {Profile(kVendorIntel, 15, 2), true, false, "x87-prefetch", "x87-prefetch"},
-        {Profile(kVendorIntel, 6, 1), false, false, "x87-prefetch", "x87-prefetch"},
-        {Profile(kVendorOther, 5, 0), false, false, "x87", "x87"},
-        {Profile(kVendorIntel, 6, 0), false, false, "x87", "x87"},
+        // Without AVX: vendor, family and SSE level; products always x87;
+        // the carry pass by SSE level alone (an AMD squaring family too).
+        {Profile(kVendorAmd, 6, 2), false, false, "amd", "x87-prefetch", "sse2"},
+        {Profile(kVendorAmd, 15, 2), true, false, "amd", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorAmd, 5, 1), false, false, "x87-prefetch", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorAmd, 5, 2), false, false, "sse2", "x87-prefetch", "sse2"},
+        {Profile(kVendorIntel, 6, 2), false, false, "sse2", "x87-prefetch", "sse2"},
+        {Profile(kVendorIntel, 15, 2), true, false, "x87-prefetch", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorIntel, 6, 1), false, false, "x87-prefetch", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorOther, 5, 0), false, false, "x87", "x87", "x87"},
+        {Profile(kVendorIntel, 6, 0), false, false, "x87", "x87", "x87"},
         // The widest AVX family, for products too, ahead of the AMD rule.
-        {Profile(kVendorIntel, 6, 2, 1), false, false, "avx2", "avx2"},
-        {Profile(kVendorIntel, 6, 2, 2), false, false, "avx512", "avx512"},
-        {Profile(kVendorAmd, 15, 2, 1), false, false, "avx2", "avx2"},
-        {Profile(kVendorAmd, 15, 2, 2), false, false, "avx512", "avx512"},
-        {Profile(kVendorOther, 6, 2, 2), false, false, "avx512", "avx512"},
+        {Profile(kVendorIntel, 6, 2, 1), false, false, "avx2", "avx2", "avx2"},
+        {Profile(kVendorIntel, 6, 2, 2), false, false, "avx512", "avx512", "avx512"},
+        {Profile(kVendorAmd, 15, 2, 1), false, false, "avx2", "avx2", "avx2"},
+        {Profile(kVendorAmd, 15, 2, 2), false, false, "avx512", "avx512", "avx512"},
+        {Profile(kVendorOther, 6, 2, 2), false, false, "avx512", "avx512", "avx512"},
         // Either switch, or an SSE level below 2, and the old rule decides.
-        {Profile(kVendorIntel, 6, 2, 2), false, true, "sse2", "x87-prefetch"},
-        {Profile(kVendorIntel, 6, 2, 1), true, false, "x87-prefetch", "x87-prefetch"},
-        {Profile(kVendorIntel, 6, 2, 2), true, true, "x87-prefetch", "x87-prefetch"},
-        {Profile(kVendorAmd, 15, 2, 2), false, true, "amd", "x87-prefetch"},
-        {Profile(kVendorAmd, 15, 2, 1), true, false, "amd", "x87-prefetch"},
-        {Profile(kVendorIntel, 6, 1, 2), false, false, "x87-prefetch", "x87-prefetch"},
-        {Profile(kVendorIntel, 6, 0, 1), false, false, "x87", "x87"},
+        {Profile(kVendorIntel, 6, 2, 2), false, true, "sse2", "x87-prefetch", "sse2"},
+        {Profile(kVendorIntel, 6, 2, 1), true, false, "x87-prefetch", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorIntel, 6, 2, 2), true, true, "x87-prefetch", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorAmd, 15, 2, 2), false, true, "amd", "x87-prefetch", "sse2"},
+        {Profile(kVendorAmd, 15, 2, 1), true, false, "amd", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorIntel, 6, 1, 2), false, false, "x87-prefetch", "x87-prefetch", "x87-prefetch"},
+        {Profile(kVendorIntel, 6, 0, 1), false, false, "x87", "x87", "x87"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Trace(c.p, c.noSse2, c.noAvx));
         KernelChoice choice = ChosenKernelFamilies(c.p, c.noSse2, c.noAvx);
         EXPECT_STREQ(choice.squaring->name, c.squaring);
         EXPECT_STREQ(choice.products->name, c.products);
+        EXPECT_STREQ(CarryName(choice.gfnCarry), c.carry);
     }
 }
 
@@ -91,6 +105,7 @@ TEST_F(KernelDispatchTest, ChooseInstallsTheRuleOrTheRuleWithoutAvx) {
                 ChooseKernelFamilies(p, false, noAvx);
                 EXPECT_EQ(&SquaringKernels(), complete ? rule.squaring : plain.squaring);
                 EXPECT_EQ(&ProductKernels(), complete ? rule.products : plain.products);
+                EXPECT_EQ(GfnCarryKernels(), complete ? rule.gfnCarry : plain.gfnCarry);
                 EXPECT_TRUE(KernelFamilyRuns(SquaringKernels(), p));
                 EXPECT_TRUE(KernelFamilyRuns(ProductKernels(), p));
             }
@@ -99,6 +114,7 @@ TEST_F(KernelDispatchTest, ChooseInstallsTheRuleOrTheRuleWithoutAvx) {
     ChooseKernelFamilies(ProcessorProfile{}, false, false);   // no CPUID: plain x87
     EXPECT_EQ(&SquaringKernels(), &X87Kernels());
     EXPECT_EQ(&ProductKernels(), &X87Kernels());
+    EXPECT_EQ(GfnCarryKernels(), GfnCarryVariant::kX87);
 }
 
 // xmm_test is how a user tests one SSE code path: even on a processor with

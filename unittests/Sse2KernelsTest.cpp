@@ -258,14 +258,14 @@ TEST(Sse2KernelsTest, ForwardPassesAgreeWithX87Family) {
         Grid ours(s), theirs(s);
         ours.Load(x);
         theirs.Load(x);
-        ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-        RowTwiddles::Prepare(s.g, s.b);
-        for (uint32_t c = 0; c < s.g; c += 4) Sse2().columnForward(ours.data() + c, s.b);
-        for (uint32_t c = 0; c < s.g; ++c) X87Kernels().columnForward(theirs.data() + c, s.b);
+        const KernelTables& t = KernelTablesFor(s.g, s.b);
+        const uint32_t stride = s.g + s.gap;
+        for (uint32_t c = 0; c < s.g; c += 4) Sse2().columnForward(ours.data() + c, s.b, stride, t);
+        for (uint32_t c = 0; c < s.g; ++c) X87Kernels().columnForward(theirs.data() + c, s.b, stride, t);
         EXPECT_TRUE(CloseValues(ours, theirs, s)) << "columns, " << Seed();
         for (uint32_t r = 0; r < s.b; ++r) {
-            Sse2().rowForward(ours.data() + size_t(r) * (s.g + s.gap), s.g, r);
-            X87Kernels().rowForward(theirs.data() + size_t(r) * (s.g + s.gap), s.g, r);
+            Sse2().rowForward(ours.data() + size_t(r) * stride, s.g, r, t);
+            X87Kernels().rowForward(theirs.data() + size_t(r) * stride, s.g, r, t);
         }
         EXPECT_TRUE(CloseValues(ours, theirs, s)) << "rows, " << Seed();
     }
@@ -283,11 +283,13 @@ TEST(Sse2KernelsTest, MixesWithX87Family) {
             const KernelFamily& rows = sse2Columns ? X87Kernels() : Sse2();
             Grid a(s);
             a.Load(x);
-            ColumnTwiddles::Prepare(s.b, s.g + s.gap);
-            RowTwiddles::Prepare(s.g, s.b);
-            for (uint32_t c = 0; c < s.g; c += columns.columnsPerCall) columns.columnForward(a.data() + c, s.b);
-            rows.rowSquare(a.data(), s.g, s.b, s.gap);
-            for (uint32_t c = 0; c < s.g; c += columns.columnsPerCall) columns.columnInverse(a.data() + c, s.b);
+            const KernelTables& t = KernelTablesFor(s.g, s.b);
+            const uint32_t stride = s.g + s.gap;
+            for (uint32_t c = 0; c < s.g; c += columns.columnsPerCall)
+                columns.columnForward(a.data() + c, s.b, stride, t);
+            rows.rowSquare(a.data(), s.g, s.b, s.gap, t);
+            for (uint32_t c = 0; c < s.g; c += columns.columnsPerCall)
+                columns.columnInverse(a.data() + c, s.b, stride, t);
             EXPECT_TRUE(IsScaledConjugate(a, s, z)) << (sse2Columns ? "sse2 columns, " : "x87 columns, ") << Seed();
         }
     }

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "ref/TempFolder.h"
-#include "arith/GfnTransform.h"
+#include "arith/kernels/KernelFamily.h"
 #include "arith/kernels/KernelFamily.h"
 #include "search/CheckpointFile.h"
 #include "shell/Startup.h"
@@ -164,7 +164,7 @@ TEST_F(StartupTest, CacheKeysAreWrittenForIntelFamily15Only) {
 }
 
 // The whole start touches process-wide state: the current directory, the
-// profile, the kernel families and the carry pass. Each is put back.
+// profile and the kernel choice (carry pass included). Each is put back.
 class StartupSessionTest : public StartupTest {
 protected:
     ~StartupSessionTest() override {
@@ -173,12 +173,10 @@ protected:
         SetCurrentProcessorProfile(profile);
         ChooseKernelFamilies(ProcessorProfile{}, false, false);   // products: the plain family, as before start-up
         ForceSquaringKernels(squaring);
-        GfnSelectCarryVariant(carry);
     }
     const fs::path cwd = fs::current_path();
     const ProcessorProfile profile = CurrentProcessorProfile();
     const KernelFamily& squaring = SquaringKernels();
-    const GfnCarryVariant carry = GfnSelectedCarryVariant();
 };
 
 TEST_F(StartupSessionTest, FolderThatCannotBeUsedStopsTheStartBeforeAnyFile) {
@@ -213,7 +211,7 @@ TEST_F(StartupSessionTest, StartInAFolderPublishesTheProfileAndTheKernelsTheSett
     // NoAVX keeps both the AVX kernels and the AVX carry passes out.
     EXPECT_EQ(SquaringKernels().avxLevel, 0);
     EXPECT_EQ(ProductKernels().avxLevel, 0);
-    EXPECT_EQ(GfnSelectedCarryVariant(), GfnCarryVariantFor(p.sseLevel, false, p.avxLevel, true));
+    EXPECT_EQ(GfnCarryKernels(), ChosenKernelFamilies(p, false, true).gfnCarry);
 
     // A second start in the same folder while the session holds it.
     Session second;

@@ -48,7 +48,7 @@ TEST(TransformPlan, SizeRuleAndShapes) {
         TransformPlan p = PlanTransform(c.length, c.lat64k, 7);
         EXPECT_EQ(p.rowLength, c.g) << c.length;
         EXPECT_EQ(p.rows, c.b) << c.length;
-        EXPECT_EQ(p.twoPass, c.b > 1) << c.length;
+        EXPECT_EQ(p.onePass(), c.b == 1) << c.length;
         EXPECT_EQ(p.elements(), c.b > 1 ? size_t(c.b) * (c.g + 7) : c.length);
     }
     // Every length the products and the generalized-Fermat numbers use: a
@@ -58,7 +58,7 @@ TEST(TransformPlan, SizeRuleAndShapes) {
             TransformPlan p = PlanTransform(length, lat, 1);
             EXPECT_EQ(size_t(p.rowLength) * p.rows, length);
             EXPECT_EQ(p.rowLength % 4, 0u);
-            if (p.twoPass) {
+            if (!p.onePass()) {
                 EXPECT_GE(p.rows, 4u);
             }
             EXPECT_EQ(p.index(length - 1), p.elements() - 1 - p.gap);
@@ -70,31 +70,38 @@ TEST(TransformPlan, SizeRuleAndShapes) {
 
 TEST(TransformWeights, RecurrenceFollowsTheDirectFormulaAndTablesAreReused) {
     const long double pi = 3.141592653589793238462643383279502884L;
+    std::vector<const ProductWeights*> records;
     for (uint32_t length : {64u, 4096u, 1u << 21}) {
         TransformPlan p = PlanTransform(length, 6, 0);
-        TransformWeights::Prepare(p.rowLength, p.rows, 0);
-        long double s = TransformWeights::RowStarts()[0].re;
+        const ProductWeights& w = ProductWeightsFor(p.rowLength, p.rows);
+        records.push_back(&w);
+        EXPECT_EQ(w.rowLength, p.rowLength);
+        EXPECT_EQ(w.rows, p.rows);
+        long double s = w.rowStarts[0].re;
         EXPECT_NEAR(double(s * s * s * length), 1.0, 1e-15) << length;
         long double worst = 0;
         for (uint32_t r = 0; r < p.rows; r += std::max(1u, p.rows / 8)) {
-            ExtendedComplex w = TransformWeights::RowStarts()[r];
+            ExtendedComplex z = w.rowStarts[r];
             for (uint32_t c = 0; c < p.rowLength; ++c) {
                 uint32_t j = r * p.rowLength + c;
                 long double a = -pi * j / (2.0L * length);
-                worst = std::max(worst, std::fabs(w.re - s * std::cos(a)) + std::fabs(w.im - s * std::sin(a)));
-                w = RotateWeight(w, TransformWeights::RotationCot(), TransformWeights::RotationSin());
+                worst = std::max(worst, std::fabs(z.re - s * std::cos(a)) + std::fabs(z.im - s * std::sin(a)));
+                z = RotateWeight(z, w.rotationCot, w.rotationSin);
             }
         }
         EXPECT_LT(double(worst / s), 1e-15) << length;
+        // The double tables are the 80-bit weights rounded once.
+        EXPECT_EQ(w.rowStartsDouble[p.rows - 1].im, double(w.rowStarts[p.rows - 1].im));
+        EXPECT_NEAR(w.columnWeights[p.rowLength - 1].im, double(std::sin(-pi * (p.rowLength - 1) / (2.0L * length))),
+                    1e-16);
     }
-    uint64_t builds = TransformWeights::Builds();
-    TransformWeights::Prepare(2048, 1024, 531441);  // same shape, other radix: no rebuild
-    EXPECT_EQ(TransformWeights::Builds(), builds);
-    EXPECT_EQ(TransformWeights::Radix(), 531441.0);
-    EXPECT_EQ(TransformWeights::InverseRadix(), 1.0 / 531441.0);
-    TransformWeights::Invalidate();
-    TransformWeights::Prepare(2048, 1024, 0);
-    EXPECT_EQ(TransformWeights::Builds(), builds + 1);
+    // Each record stays what it was while the others are in use: asking
+    // again, in any order, gives the same record.
+    EXPECT_EQ(&ProductWeightsFor(2048, 1024), records[2]);
+    EXPECT_EQ(&ProductWeightsFor(64, 1), records[0]);
+    EXPECT_EQ(&ProductWeightsFor(1024, 4), records[1]);
+    EXPECT_EQ(records[0]->rowLength, 64u);
+    EXPECT_EQ(records[1]->rows, 4u);
 }
 
 // --- load and read-out against a direct convolution ------------------------------
@@ -116,9 +123,9 @@ void Scatter(Complex* a, const std::vector<testing::Cld>& z, uint32_t g, uint32_
             a[r * (g + gap) + c] = {double(n * v.real()), double(-n * v.imag())};
         }
 }
-void NoColumns(Complex*, uint32_t) {}
-void NoRow(Complex*, uint32_t, uint32_t) {}
-void DirectRowSquare(Complex* a, uint32_t g, uint32_t rows, uint32_t gap) {
+void NoColumns(Complex*, uint32_t, uint32_t, const KernelTables&) {}
+void NoRow(Complex*, uint32_t, uint32_t, const KernelTables&) {}
+void DirectRowSquare(Complex* a, uint32_t g, uint32_t rows, uint32_t gap, const KernelTables&) {
     auto x = Gather(a, g, rows, gap);
     Scatter(a, testing::CyclicConvolution(x, x), g, rows, gap);
 }
@@ -288,16 +295,14 @@ TEST(TransformProduct, AlternatingLayoutsAndReusedTables) {
             for (int32_t lat : {6, 5, 6}) {
                 TransformSettings s = Settings(*f, lat, 2);
                 SCOPED_TRACE("words=" + std::to_string(words) + " " + Describe(s));
-                uint64_t builds = TransformWeights::Builds();
                 BigInt x = rnd.value(words), y = rnd.value(words);
                 Mpz want;
                 mpz_mul(want, testing::ToMpz(x).v, testing::ToMpz(x).v);
                 TransformSquare(x, s);
                 EXPECT_TRUE(testing::SameValue(x, want));
                 mpz_mul(want, testing::ToMpz(y).v, testing::ToMpz(y).v);
-                TransformSquare(y, s);  // same shape: no new weight table
+                TransformSquare(y, s);
                 EXPECT_TRUE(testing::SameValue(y, want));
-                EXPECT_LE(TransformWeights::Builds(), builds + 1);
             }
         }
     }

@@ -32,6 +32,7 @@
 // each quarter's remaining levels run from the first-level cache.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 
@@ -415,7 +416,9 @@ struct Passes {
 
     // --- the family's row entry points ------------------------------------------
 
-    static void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) {
+    static void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap, const KernelTables& t) {
+        assert(t.rowLength == g && t.rows == rows);
+        (void)t;
         Complex* factors = rows > 1 ? FastScratch(0, g) : nullptr;
         const uint64_t length = uint64_t(g) * rows;
         for (uint32_t r = 0; r < rows; ++r) {
@@ -425,11 +428,17 @@ struct Passes {
             if (r > 0) Untwist(row, g, factors);
         }
     }
-    static void RowForward(Complex* row, uint32_t g, uint32_t rowPosition, uint32_t rows) {
+    // The row count (for the twist) is the shape's, from its tables record;
+    // the family's own tables depend on lengths only (FastTables.h).
+    static void RowForward(Complex* row, uint32_t g, uint32_t rowPosition, const KernelTables& t) {
+        assert(t.rowLength == g && rowPosition < t.rows);
+        const uint32_t rows = t.rows;
         if (rowPosition > 0) Twist(row, g, ReverseBits(rowPosition, rows), uint64_t(g) * rows, nullptr);
         RowForwardAll(row, g);
     }
-    static void RowInverse(Complex* row, uint32_t g, uint32_t rowPosition, uint32_t rows) {
+    static void RowInverse(Complex* row, uint32_t g, uint32_t rowPosition, const KernelTables& t) {
+        assert(t.rowLength == g && rowPosition < t.rows);
+        const uint32_t rows = t.rows;
         RowInverseAll(row, g);
         if (rowPosition > 0) Twist(row, g, ReverseBits(rowPosition, rows), uint64_t(g) * rows, nullptr);
     }
@@ -437,25 +446,19 @@ struct Passes {
         for (uint32_t k = 0; k < g; k += N) V::Store(a + k, V::Conj(V::Mul(V::Load(a + k), V::Load(b + k))));
     }
 
-    // The family's entry points, with the signatures of KernelFamily.h: the
-    // column stride and the row count come from the tables the caller
-    // prepared.
-    static void ColumnForwardEntry(Complex* firstColumn, uint32_t b) {
-        ColumnForwardAll(firstColumn, b, ColumnTwiddles::StrideElements());
+    static void ColumnForward(Complex* firstColumn, uint32_t b, uint32_t stride, const KernelTables& t) {
+        assert(t.rows == b);
+        (void)t;
+        ColumnForwardAll(firstColumn, b, stride);
     }
-    static void ColumnInverseEntry(Complex* firstColumn, uint32_t b) {
-        ColumnInverseAll(firstColumn, b, ColumnTwiddles::StrideElements());
-    }
-    static void RowForwardEntry(Complex* row, uint32_t g, uint32_t position) {
-        RowForward(row, g, position, RowTwiddles::Rows());
-    }
-    static void RowInverseEntry(Complex* row, uint32_t g, uint32_t position) {
-        RowInverse(row, g, position, RowTwiddles::Rows());
+    static void ColumnInverse(Complex* firstColumn, uint32_t b, uint32_t stride, const KernelTables& t) {
+        assert(t.rows == b);
+        (void)t;
+        ColumnInverseAll(firstColumn, b, stride);
     }
     static constexpr KernelFamily Family(const char* name, int32_t avxLevel) {
-        return {name,          kColumns,         ColumnForwardEntry, ColumnInverseEntry, RowSquare,
-                RowForwardEntry, RowInverseEntry, PointwiseMultiply,  avxLevel,           WeightRow,
-                RoundRow};
+        return {name,       kColumns,   ColumnForward,     ColumnInverse, RowSquare, RowForward,
+                RowInverse, PointwiseMultiply, avxLevel, WeightRow,     RoundRow};
     }
 
     // --- weights -------------------------------------------------------------------

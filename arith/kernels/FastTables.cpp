@@ -1,9 +1,11 @@
 // Root-of-unity tables of the fast kernel families (see FastTables.h).
 #include "arith/kernels/FastTables.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <new>
 
 #include "arith/ArithmeticFault.h"
@@ -39,48 +41,66 @@ int Log2(uint64_t x) {
     return l;
 }
 
-Block levels[kMaxLog];
-Block halves[kMaxLog];
-Block twistLo[kMaxLog + 1], twistHi[kMaxLog + 1];
+// Tables are published once built and never freed: a reader takes the
+// pointer with one acquire load, a builder takes the mutex and checks again.
+std::mutex buildMutex;
+std::atomic<const Complex*> levels[kMaxLog];
+std::atomic<const Complex*> halves[kMaxLog];
+struct TwistPair {
+    const Complex* lo;
+    const Complex* hi;
+};
+std::atomic<const TwistPair*> twists[kMaxLog + 1];
+
+template <class T, class Build>
+const T* Published(std::atomic<const T*>& slot, Build build) {
+    const T* t = slot.load(std::memory_order_acquire);
+    if (t != nullptr) return t;
+    std::lock_guard<std::mutex> lock(buildMutex);
+    t = slot.load(std::memory_order_relaxed);
+    if (t == nullptr) {
+        t = build();
+        slot.store(t, std::memory_order_release);
+    }
+    return t;
+}
 
 }  // namespace
 
 const Complex* FastLevelTable(size_t q) {
-    Block& t = levels[Log2(q)];
-    if (!t) {
+    return Published(levels[Log2(q)], [q] {
         Block b = Allocate(3 * q);
         for (size_t j = 0; j < q; ++j) {
             b[j] = Root(j, 4 * q);
             b[q + j] = Root(2 * j, 4 * q);
             b[2 * q + j] = Root(3 * j, 4 * q);
         }
-        t = std::move(b);
-    }
-    return t.get();
+        return static_cast<const Complex*>(b.release());
+    });
 }
 
 const Complex* FastHalfTable(size_t h) {
-    Block& t = halves[Log2(h)];
-    if (!t) {
+    return Published(halves[Log2(h)], [h] {
         Block b = Allocate(h);
         for (size_t j = 0; j < h; ++j) b[j] = Root(j, 2 * h);
-        t = std::move(b);
-    }
-    return t.get();
+        return static_cast<const Complex*>(b.release());
+    });
 }
 
 FastTwist FastTwistTables(uint64_t length) {
     const int l = Log2(length);
     const uint32_t shift = uint32_t((l + 1) / 2);
-    if (!twistLo[l]) {
+    const TwistPair* pair = Published(twists[l], [length, shift] {
         const uint64_t loCount = uint64_t(1) << shift, hiCount = length >> shift;
         Block lo = Allocate(loCount), hi = Allocate(hiCount);
         for (uint64_t e = 0; e < loCount; ++e) lo[e] = Root(e, length);
         for (uint64_t e = 0; e < hiCount; ++e) hi[e] = Root(e << shift, length);
-        twistLo[l] = std::move(lo);
-        twistHi[l] = std::move(hi);
-    }
-    return {twistLo[l].get(), twistHi[l].get(), shift, length - 1};
+        auto* p = new TwistPair{lo.get(), hi.get()};
+        lo.release();
+        hi.release();
+        return static_cast<const TwistPair*>(p);
+    });
+    return {pair->lo, pair->hi, shift, length - 1};
 }
 
 Complex* FastScratch(int slot, size_t count) {

@@ -5,7 +5,9 @@
 // Every entry is a complex root of unity e^{-2 pi i k/M}, computed in 80-bit
 // precision from the exact angle and rounded once; tables are built on first
 // use and kept for the life of the process (they depend on a length only,
-// never on a shape), so a pointer handed out stays valid.
+// never on a shape), so a pointer handed out stays valid. Any thread may ask
+// for them: a built table costs one acquire load, a new one is built under
+// a mutex.
 //
 //   LevelTable(q)  radix-4 level of quarter span q (span 4q): 3q entries,
 //                  W1[j] = w^j, W2[j] = w^{2j}, W3[j] = w^{3j}, w = e^{-2 pi i/(4q)},
@@ -14,8 +16,6 @@
 //   TwistTables(L) the four-step twist e^{-2 pi i e/L} for any e < L as the
 //                  product Hi[e >> shift] * Lo[e & (2^shift - 1)] of two
 //                  tables of about sqrt(L) entries each
-//
-// Used only by the computation thread, like the transform buffer.
 #pragma once
 
 #include <cstddef>

@@ -12,6 +12,10 @@
 //   else SSE level 2, NoSSE2 off                    -> sse2
 //   else SSE level 1 or 2                           -> x87-prefetch
 //   else                                            -> x87
+//
+// The generalized-Fermat carry pass goes with the choice: avx512 or avx2
+// with the AVX families, else by SSE level (0: x87; 2 with NoSSE2 off:
+// sse2; else x87-prefetch), whichever family squares.
 #include "arith/ProcessorProfile.h"
 #include "arith/kernels/KernelFamily.h"
 
@@ -21,6 +25,7 @@ namespace {
 
 const KernelFamily* squaringKernels = nullptr;
 const KernelFamily* productKernels = nullptr;
+GfnCarryVariant gfnCarry = GfnCarryVariant::kX87;
 
 const KernelFamily& CompleteOrReference(const KernelFamily& f) { return KernelFamilyComplete(f) ? f : X87Kernels(); }
 
@@ -39,16 +44,19 @@ bool KernelFamilyComplete(const KernelFamily& f) {
 
 KernelChoice ChosenKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noAvx) {
     if (profile.sseLevel == 2 && !noSse2 && !noAvx && profile.avxLevel >= 1) {
-        const KernelFamily& avx = profile.avxLevel >= 2 ? Avx512Kernels() : Avx2Kernels();
-        return {&avx, &avx};
+        if (profile.avxLevel >= 2) return {&Avx512Kernels(), &Avx512Kernels(), GfnCarryVariant::kAvx512};
+        return {&Avx2Kernels(), &Avx2Kernels(), GfnCarryVariant::kAvx2};
     }
+    const GfnCarryVariant carry = profile.sseLevel == 0               ? GfnCarryVariant::kX87
+                                  : profile.sseLevel >= 2 && !noSse2 ? GfnCarryVariant::kSse2
+                                                                      : GfnCarryVariant::kX87Prefetch;
     const KernelFamily& x87 = profile.sseLevel != 0 ? X87PrefetchKernels() : X87Kernels();
     const KernelFamily* squaring = &x87;
     if (profile.vendor == kVendorAmd && profile.family >= 6)
         squaring = &AmdKernels();
     else if (profile.sseLevel == 2 && !noSse2)
         squaring = &Sse2Kernels();
-    return {squaring, &x87};
+    return {squaring, &x87, carry};
 }
 
 void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noAvx) {
@@ -59,6 +67,7 @@ void ChooseKernelFamilies(const ProcessorProfile& profile, bool noSse2, bool noA
         choice = ChosenKernelFamilies(profile, noSse2, true);
     squaringKernels = &CompleteOrReference(*choice.squaring);
     productKernels = &CompleteOrReference(*choice.products);
+    gfnCarry = choice.gfnCarry;
 }
 
 bool KernelFamilyRuns(const KernelFamily& family, const ProcessorProfile& profile) {
@@ -70,5 +79,7 @@ void ForceSquaringKernels(const KernelFamily& family) { squaringKernels = &Compl
 const KernelFamily& SquaringKernels() { return squaringKernels != nullptr ? *squaringKernels : X87Kernels(); }
 
 const KernelFamily& ProductKernels() { return productKernels != nullptr ? *productKernels : X87Kernels(); }
+
+GfnCarryVariant GfnCarryKernels() { return gfnCarry; }
 
 }  // namespace numen

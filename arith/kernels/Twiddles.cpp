@@ -8,11 +8,21 @@
 // A column table of length b holds b/4 entries (b/4 * 48 bytes x87, b/4 * 64
 // bytes SSE2); a row table of length g the same for g (at most 1024 entries
 // for g = 4096); the twist table b entries of 32 bytes. Filling costs about
-// ten transcendental calls per entry, once per key.
+// ten transcendental calls per entry, once per key for the life of the
+// process: a run meets a few dozen shapes at most, each table a few hundred
+// kilobytes at the longest one-pass rows.
+//
+// The caches are guarded by one mutex; a thread's last answer is kept in
+// front of it, so a powering or a run of products of one shape takes no
+// lock. Tables are shared between records: every b of one g points at the
+// same row tables.
 #include "arith/kernels/Twiddles.h"
 
 #include <cassert>
 #include <cmath>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -37,18 +47,9 @@ uint32_t ReverseBits(uint32_t d, int bits) {
 // Angle 2*pi*i/m; i*3 < 3m, exact in 80 bits.
 long double Angle(uint32_t i, uint32_t m) { return kTwoPi * static_cast<long double>(i) / static_cast<long double>(m); }
 
-template <class T>
-void Resize(std::vector<T>& v, size_t n) {
-    try {
-        v.assign(n, T{});
-    } catch (const std::bad_alloc&) {
-        throw ArithmeticFault("not enough memory for the twiddle tables");
-    }
-}
-
 // x87 entry i >= 1 of a table of length m: cot t, sin t, cot 2t, sin 2t, cot 3t, sin 3t.
-void FillX87(std::vector<double>& x87, uint32_t m) {
-    Resize(x87, size_t(m / 4) * 6);
+std::vector<double> FillX87(uint32_t m) {
+    std::vector<double> x87(size_t(m / 4) * 6);
     x87[0] = kSqrtHalf;
     x87[1] = 2.0;
     for (uint32_t i = 1; i < m / 4; ++i) {
@@ -60,48 +61,21 @@ void FillX87(std::vector<double>& x87, uint32_t m) {
             e[2 * (k - 1) + 1] = static_cast<double>(s);
         }
     }
+    return x87;
 }
 
-struct ColumnState {
-    uint32_t length = 0;   // 0: not filled (or invalidated)
-    uint32_t stride = 0;
+struct Tables {
     std::vector<double> x87;
     std::vector<double> sse2;
 };
 
-struct RowState {
-    uint32_t length = 0;   // 0: not filled (or invalidated)
-    uint32_t rows = 0;
-    std::vector<double> x87;
-    std::vector<double> sse2;
-    std::vector<TwistEntry> twist;
-};
-
-ColumnState& ColumnTables() {
-    static ColumnState state;
-    return state;
-}
-
-RowState& RowTables() {
-    static RowState state;
-    return state;
-}
-
-}  // namespace
-
-void ColumnTwiddles::Prepare(uint32_t b, uint32_t strideElements) {
-    assert(IsPowerOfTwo(b) && b >= 4);
-    ColumnState& st = ColumnTables();
-    st.stride = strideElements;
-    if (st.length == b) return;
-    st.length = 0;
-    FillX87(st.x87, b);
+Tables ColumnTables(uint32_t b) {
+    Tables t{FillX87(b), std::vector<double>(size_t(b / 4) * 8)};
     // SSE2 column entry: cos t, cos 3t, sin t, -sin 3t, cos 2t, cos 2t, sin 2t, -sin 2t.
-    Resize(st.sse2, size_t(b / 4) * 8);
     const double head[8] = {kSqrtHalf, kSqrtHalf, -kSqrtHalf, kSqrtHalf, 2.0, 2.0, 0.0, 0.0};
-    for (int k = 0; k < 8; ++k) st.sse2[k] = head[k];
+    for (int k = 0; k < 8; ++k) t.sse2[k] = head[k];
     for (uint32_t i = 1; i < b / 4; ++i) {
-        double* e = &st.sse2[size_t(i) * 8];
+        double* e = &t.sse2[size_t(i) * 8];
         const long double t1 = Angle(i, b), t2 = Angle(2 * i, b), t3 = Angle(3 * i, b);
         e[0] = static_cast<double>(cosl(t1));
         e[1] = static_cast<double>(cosl(t3));
@@ -111,61 +85,96 @@ void ColumnTwiddles::Prepare(uint32_t b, uint32_t strideElements) {
         e[6] = static_cast<double>(sinl(t2));
         e[7] = -e[6];
     }
-    st.length = b;
+    return t;
 }
 
-uint32_t ColumnTwiddles::Length() { return ColumnTables().length; }
-uint32_t ColumnTwiddles::StrideElements() { return ColumnTables().stride; }
-const double* ColumnTwiddles::X87() { return ColumnTables().x87.data(); }
-const double* ColumnTwiddles::Sse2() { return ColumnTables().sse2.data(); }
-void ColumnTwiddles::Invalidate() { ColumnTables().length = 0; }
+Tables RowTables(uint32_t g) {
+    Tables t{FillX87(g), std::vector<double>(size_t(g / 4) * 8)};
+    // SSE2 row entry: cos t, cos t, sin t, sin t, cos 2t, cos 2t, sin 2t, sin 2t.
+    t.sse2[0] = t.sse2[1] = -2.0;
+    for (uint32_t i = 1; i < g / 4; ++i) {
+        double* e = &t.sse2[size_t(i) * 8];
+        const long double t1 = Angle(i, g), t2 = Angle(2 * i, g);
+        e[0] = e[1] = static_cast<double>(cosl(t1));
+        e[2] = e[3] = static_cast<double>(sinl(t1));
+        e[4] = e[5] = static_cast<double>(cosl(t2));
+        e[6] = e[7] = static_cast<double>(sinl(t2));
+    }
+    return t;
+}
 
-void RowTwiddles::Prepare(uint32_t g, uint32_t b) {
+std::vector<TwistEntry> TwistTable(uint32_t g, uint32_t b) {
+    std::vector<TwistEntry> twist(b, TwistEntry{0, 0});
+    const int bits = __builtin_ctz(b);
+    const long double n = static_cast<long double>(g) * static_cast<long double>(b);
+    for (uint32_t d = 1; d < b; ++d) {
+        const long double phi = kTwoPi * static_cast<long double>(d) / n;
+        const long double s = sinl(phi);
+        twist[ReverseBits(d, bits)] = TwistEntry{cosl(phi) / s, s};
+    }
+    return twist;
+}
+
+struct Shape {
+    KernelTables tables;
+    std::vector<TwistEntry> twist;
+};
+
+struct Cache {
+    std::mutex mutex;
+    std::map<uint32_t, std::unique_ptr<const Tables>> columns, rows;
+    std::map<uint64_t, std::unique_ptr<const Shape>> shapes;
+};
+
+Cache& TheCache() {
+    static Cache cache;
+    return cache;
+}
+
+uint64_t Key(uint32_t g, uint32_t b) { return uint64_t(g) << 32 | b; }
+
+const Tables& RowsOf(Cache& cache, uint32_t g) {
+    std::unique_ptr<const Tables>& t = cache.rows[g];
+    if (!t) t = std::make_unique<const Tables>(RowTables(g));
+    return *t;
+}
+
+const Tables& ColumnsOf(Cache& cache, uint32_t b) {
+    std::unique_ptr<const Tables>& t = cache.columns[b];
+    if (!t) t = std::make_unique<const Tables>(ColumnTables(b));
+    return *t;
+}
+
+const KernelTables& Build(uint32_t g, uint32_t b) {
+    Cache& cache = TheCache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (auto it = cache.shapes.find(Key(g, b)); it != cache.shapes.end()) return it->second->tables;
+    try {
+        auto s = std::make_unique<Shape>();
+        const Tables& row = RowsOf(cache, g);
+        s->tables = KernelTables{g, b, nullptr, nullptr, row.x87.data(), row.sse2.data(), nullptr};
+        if (b > 1) {
+            const Tables& column = ColumnsOf(cache, b);
+            s->tables.columnX87 = column.x87.data();
+            s->tables.columnSse2 = column.sse2.data();
+            s->twist = TwistTable(g, b);
+            s->tables.twist = s->twist.data();
+        }
+        return cache.shapes.emplace(Key(g, b), std::move(s)).first->second->tables;
+    } catch (const std::bad_alloc&) {
+        throw ArithmeticFault("not enough memory for the twiddle tables");
+    }
+}
+
+}  // namespace
+
+const KernelTables& KernelTablesFor(uint32_t g, uint32_t b) {
     assert(IsPowerOfTwo(g) && g >= 4);
-    assert(b == 0 || IsPowerOfTwo(b));
-    RowState& st = RowTables();
-    if (st.length == g && st.rows == b) return;
-    const bool sameRowTables = st.length == g;
-    st.length = 0;   // stays 0 if a fill below fails
-    if (!sameRowTables) {
-        FillX87(st.x87, g);
-        // SSE2 row entry: cos t, cos t, sin t, sin t, cos 2t, cos 2t, sin 2t, sin 2t.
-        Resize(st.sse2, size_t(g / 4) * 8);
-        st.sse2[0] = st.sse2[1] = -2.0;
-        for (uint32_t i = 1; i < g / 4; ++i) {
-            double* e = &st.sse2[size_t(i) * 8];
-            const long double t1 = Angle(i, g), t2 = Angle(2 * i, g);
-            e[0] = e[1] = static_cast<double>(cosl(t1));
-            e[2] = e[3] = static_cast<double>(sinl(t1));
-            e[4] = e[5] = static_cast<double>(cosl(t2));
-            e[6] = e[7] = static_cast<double>(sinl(t2));
-        }
-    }
-    // One-pass use (b = 0) keeps whatever twist entries an earlier two-pass
-    // use left: the kernels never twist row position 0, the only row.
-    if (b != 0) {
-        Resize(st.twist, b);
-        const int bits = __builtin_ctz(b);
-        const long double n = static_cast<long double>(g) * static_cast<long double>(b);
-        for (uint32_t d = 1; d < b; ++d) {
-            const uint32_t r = ReverseBits(d, bits);
-            const long double phi = kTwoPi * static_cast<long double>(d) / n;
-            const long double s = sinl(phi);
-            st.twist[r] = TwistEntry{cosl(phi) / s, s};
-        }
-    }
-    st.length = g;
-    st.rows = b;
-}
-
-uint32_t RowTwiddles::Length() { return RowTables().length; }
-uint32_t RowTwiddles::Rows() { return RowTables().rows; }
-const double* RowTwiddles::X87() { return RowTables().x87.data(); }
-const double* RowTwiddles::Sse2() { return RowTables().sse2.data(); }
-const TwistEntry* RowTwiddles::Twist() { return RowTables().twist.data(); }
-void RowTwiddles::Invalidate() {
-    RowTables().length = 0;
-    RowTables().rows = 0;
+    assert(b == 1 || (IsPowerOfTwo(b) && b >= 4));
+    thread_local const KernelTables* last = nullptr;
+    if (last != nullptr && last->rowLength == g && last->rows == b) return *last;
+    last = &Build(g, b);
+    return *last;
 }
 
 }  // namespace numen

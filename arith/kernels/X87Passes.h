@@ -319,28 +319,28 @@ struct Passes {
     }
 };
 
-// Kernel entry points in the shape of the KernelFamily table. Column passes
-// take their stride and tables from ColumnTwiddles, row passes from
-// RowTwiddles; both must have been prepared for these lengths.
+// Kernel entry points in the shape of the KernelFamily table: column passes
+// read the column tables of `t` (b rows), row passes its row tables (rows of
+// g) and its twist table.
 
 template <uint32_t Lanes, class Hints>
-void ColumnForward(Complex* firstColumn, uint32_t b) {
-    assert(ColumnTwiddles::Length() == b);
-    Passes<Lanes, Hints>::Forward(firstColumn, b, ColumnTwiddles::StrideElements(), ColumnTwiddles::X87(), true);
+void ColumnForward(Complex* firstColumn, uint32_t b, uint32_t stride, const KernelTables& t) {
+    assert(t.rows == b && t.columnX87 != nullptr);
+    Passes<Lanes, Hints>::Forward(firstColumn, b, stride, t.columnX87, true);
 }
 
 template <uint32_t Lanes, class Hints>
-void ColumnInverse(Complex* firstColumn, uint32_t b) {
-    assert(ColumnTwiddles::Length() == b);
-    Passes<Lanes, Hints>::Inverse(firstColumn, b, ColumnTwiddles::StrideElements(), ColumnTwiddles::X87(), true);
+void ColumnInverse(Complex* firstColumn, uint32_t b, uint32_t stride, const KernelTables& t) {
+    assert(t.rows == b && t.columnX87 != nullptr);
+    Passes<Lanes, Hints>::Inverse(firstColumn, b, stride, t.columnX87, true);
 }
 
 template <class Hints>
-void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) {
-    assert(RowTwiddles::Length() == g && g >= 16);
-    assert(rows == 1 || RowTwiddles::Rows() == rows);
-    const double* table = RowTwiddles::X87();
-    const TwistEntry* twist = RowTwiddles::Twist();
+void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap, const KernelTables& t) {
+    assert(t.rowLength == g && g >= 16);
+    assert(t.rows == rows);
+    const double* table = t.rowX87;
+    const TwistEntry* twist = t.twist;
     for (uint32_t r = 0; r < rows; ++r) {
         Complex* row = array + size_t(r) * (g + gap);
         if (r > 0) TwistRow(row, g, twist[r]);
@@ -355,17 +355,17 @@ void RowSquare(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) {
 }
 
 template <class Hints>
-void RowForward(Complex* row, uint32_t g, uint32_t rowPosition) {
-    assert(RowTwiddles::Length() == g && g >= 16);
-    if (rowPosition > 0) TwistRow(row, g, RowTwiddles::Twist()[rowPosition]);
-    Passes<1, Hints>::Forward(row, g, 1, RowTwiddles::X87(), true);
+void RowForward(Complex* row, uint32_t g, uint32_t rowPosition, const KernelTables& t) {
+    assert(t.rowLength == g && g >= 16 && rowPosition < t.rows);
+    if (rowPosition > 0) TwistRow(row, g, t.twist[rowPosition]);
+    Passes<1, Hints>::Forward(row, g, 1, t.rowX87, true);
 }
 
 template <class Hints>
-void RowInverse(Complex* row, uint32_t g, uint32_t rowPosition) {
-    assert(RowTwiddles::Length() == g && g >= 16);
-    Passes<1, Hints>::Inverse(row, g, 1, RowTwiddles::X87(), true);
-    if (rowPosition > 0) TwistRow(row, g, RowTwiddles::Twist()[rowPosition]);
+void RowInverse(Complex* row, uint32_t g, uint32_t rowPosition, const KernelTables& t) {
+    assert(t.rowLength == g && g >= 16 && rowPosition < t.rows);
+    Passes<1, Hints>::Inverse(row, g, 1, t.rowX87, true);
+    if (rowPosition > 0) TwistRow(row, g, t.twist[rowPosition]);
 }
 
 }  // namespace numen::x87passes

@@ -1,5 +1,6 @@
 // The carry pass of the generalized-Fermat transform in double precision
-// with SSE2 (see GfnCarryX87.cpp for the formulas). The weights still come
+// with SSE2 (see GfnCarryX87.cpp for the formulas), over the job record the
+// transform hands it (GfnState.h). The weights still come
 // from the 80-bit recurrence; the products, the rounding (adding and
 // subtracting 2^52, see below) and the carries are done on
 // packed doubles, the pair (re, im) in one register. The sign changes are
@@ -19,23 +20,23 @@
 
 namespace numen {
 
-void GfnCarryPassSse2(long double h, bool fromSquare) {
-    GfnState& st = Gfn();
+void GfnCarryPassSse2(GfnPassJob& job) {
+    const bool fromSquare = job.fromSquare;
     const __m128d two52 = _mm_set1_pd(4503599627370496.0);  // 2^52
-    const __m128d radix = _mm_set1_pd(st.radix), inverse = _mm_set1_pd(st.inverseRadix);
+    const __m128d radix = _mm_set1_pd(job.radix), inverse = _mm_set1_pd(job.inverseRadix);
     const __m128d signBit = _mm_set1_pd(-0.0);
-    const __m128d scale = _mm_set1_pd(double(h));
+    const __m128d scale = _mm_set1_pd(double(job.scale));
     // fromSquare: (p, q) = (c f + s e, s f - c e) = c (f, -e) + s (e, f)
     // multiply:   (p, q) = (c f - s e, s f + c e) = c (f, e) + s (-e, f)
     const __m128d flipHigh = _mm_set_pd(-0.0, 0.0), flipLow = _mm_set_pd(0.0, -0.0);
-    const long double cot = st.stepCot, sin = st.stepSin;
-    const uint32_t g = st.passRowLength(), rows = st.passRows(), stride = st.rowStride();
+    const long double cot = job.stepCot, sin = job.stepSin;
+    const uint32_t g = job.rowLength, rows = job.rows, stride = job.rowStride;
     __m128d carry = _mm_setzero_pd();  // (carryR, carryI)
-    __m128d err = _mm_set1_pd(double(st.maxError));
+    __m128d err = _mm_set1_pd(double(job.maxError));
     __m128d bad = _mm_setzero_pd();
     for (uint32_t r = 0; r < rows; ++r) {
-        double* row = reinterpret_cast<double*>(st.array + size_t(r) * stride);
-        long double c = st.rowStarts[r].re, s = st.rowStarts[r].im;
+        double* row = reinterpret_cast<double*>(job.array + size_t(r) * stride);
+        long double c = job.rowStarts[r].re, s = job.rowStarts[r].im;
         for (uint32_t k = 0; k < g; ++k) {
             if (k + 16 < g) _mm_prefetch(reinterpret_cast<const char*>(row + 2 * (k + 16)), _MM_HINT_T0);
             const __m128d cc = _mm_set1_pd(double(c)), ss = _mm_set1_pd(double(s));
@@ -70,10 +71,10 @@ void GfnCarryPassSse2(long double h, bool fromSquare) {
     _mm_storeu_pd(carries, carry);
     _mm_storeu_pd(errs, err);
     _mm_storeu_pd(nan, bad);
-    st.carryR = carries[0];
-    st.carryI = carries[1];
+    job.carryR = carries[0];
+    job.carryI = carries[1];
     const double e = errs[0] > errs[1] ? errs[0] : errs[1];
-    st.maxError = (nan[0] != 0 || nan[1] != 0) ? __builtin_nanf("") : float(e);
+    job.maxError = (nan[0] != 0 || nan[1] != 0) ? __builtin_nanf("") : float(e);
 }
 
 }  // namespace numen

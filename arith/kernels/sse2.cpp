@@ -41,6 +41,7 @@
 #error "arith/kernels/sse2.cpp needs SSE2 (baseline on every x86-64 target)"
 #endif
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -411,19 +412,20 @@ void UntwistRow(Complex* row, uint32_t g, const long double* kept) {
 // ---------------------------------------------------------------------------
 // The family's entry points.
 
-void ColumnForwardSse2(Complex* firstColumn, uint32_t b) {
-    ForwardPass<4>(firstColumn, b, ColumnTwiddles::StrideElements(),
-                   ColumnTable{ColumnTwiddles::Sse2()});
+void ColumnForwardSse2(Complex* firstColumn, uint32_t b, uint32_t stride, const KernelTables& t) {
+    assert(t.rows == b && t.columnSse2 != nullptr);
+    ForwardPass<4>(firstColumn, b, stride, ColumnTable{t.columnSse2});
 }
 
-void ColumnInverseSse2(Complex* firstColumn, uint32_t b) {
-    InversePass<4>(firstColumn, b, ColumnTwiddles::StrideElements(),
-                   ColumnTable{ColumnTwiddles::Sse2()});
+void ColumnInverseSse2(Complex* firstColumn, uint32_t b, uint32_t stride, const KernelTables& t) {
+    assert(t.rows == b && t.columnSse2 != nullptr);
+    InversePass<4>(firstColumn, b, stride, ColumnTable{t.columnSse2});
 }
 
-void RowSquareSse2(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) {
-    const RowTable table{RowTwiddles::Sse2()};
-    const TwistEntry* twist = RowTwiddles::Twist();
+void RowSquareSse2(Complex* array, uint32_t g, uint32_t rows, uint32_t gap, const KernelTables& t) {
+    assert(t.rowLength == g && g >= 16 && t.rows == rows);
+    const RowTable table{t.rowSse2};
+    const TwistEntry* twist = t.twist;
     const bool oddLog = (g & 0x55555555u) == 0;
     thread_local std::vector<long double> factors;
     if (rows > 1 && factors.size() < 2 * size_t(g)) factors.resize(2 * size_t(g));
@@ -442,14 +444,16 @@ void RowSquareSse2(Complex* array, uint32_t g, uint32_t rows, uint32_t gap) {
     }
 }
 
-void RowForwardSse2(Complex* row, uint32_t g, uint32_t rowPosition) {
-    if (rowPosition > 0) TwistRow(row, g, RowTwiddles::Twist()[rowPosition], nullptr);
-    ForwardPass<1>(row, g, 1, RowTable{RowTwiddles::Sse2()});
+void RowForwardSse2(Complex* row, uint32_t g, uint32_t rowPosition, const KernelTables& t) {
+    assert(t.rowLength == g && g >= 16 && rowPosition < t.rows);
+    if (rowPosition > 0) TwistRow(row, g, t.twist[rowPosition], nullptr);
+    ForwardPass<1>(row, g, 1, RowTable{t.rowSse2});
 }
 
-void RowInverseSse2(Complex* row, uint32_t g, uint32_t rowPosition) {
-    InversePass<1>(row, g, 1, RowTable{RowTwiddles::Sse2()});
-    if (rowPosition > 0) TwistRow(row, g, RowTwiddles::Twist()[rowPosition], nullptr);
+void RowInverseSse2(Complex* row, uint32_t g, uint32_t rowPosition, const KernelTables& t) {
+    assert(t.rowLength == g && g >= 16 && rowPosition < t.rows);
+    InversePass<1>(row, g, 1, RowTable{t.rowSse2});
+    if (rowPosition > 0) TwistRow(row, g, t.twist[rowPosition], nullptr);
 }
 
 // a := conj(a b): with t1 = a (br, br) = (ar br, ai br) and

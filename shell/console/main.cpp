@@ -106,7 +106,7 @@ void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::p
     std::printf("  x87 control word  0x%04x\n", X87ControlWord());
     std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
                 ProductKernels().name);
-    std::printf("  GFN carry pass    %s\n", CarryName(GfnSelectedCarryVariant()));
+    std::printf("  GFN carry pass    %s\n", CarryName(GfnCarryKernels()));
 }
 
 int RunProfile(const fs::path& folder) {

@@ -82,8 +82,9 @@ void ConvolutionAt(const Operand& x, const Operand& y, size_t k, __int128& re, _
 }
 
 Complex* Load(const Operand& x, const Shape& s, bool second) {
-    TransformBuffer::Reserve(s.Elements());
-    Complex* a = second ? TransformBuffer::Second() : TransformBuffer::First();
+    static TransformBuffer buffer;
+    buffer.reserve(s.Elements());
+    Complex* a = second ? buffer.second() : buffer.first();
     for (size_t j = 0; j < s.N(); ++j) a[s.Index(j)] = {double(x.re[j]), double(x.im[j])};
     return a;
 }

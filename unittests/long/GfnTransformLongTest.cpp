@@ -43,8 +43,8 @@ TEST_F(GfnTransformTest, LargeFullSizeSquaringsMatchGmp) {
             float err = 1;
             ExpectChainMatches(m, B, 2, TestSeed() + m, &err);
             EXPECT_LT(err, kGfnErrorLimit) << "m " << m;
-            std::printf("m %u  B %u  shape g %u b %u  largest error %.4f\n", m, B, GfnCurrentShape().rowLength,
-                        GfnCurrentShape().rows, double(err));
+            std::printf("m %u  B %u  shape g %u b %u  largest error %.4f\n", m, B, gfn.shape().rowLength,
+                        gfn.shape().rows, double(err));
         }
     }
 }
@@ -67,7 +67,7 @@ TEST_F(GfnTransformTest, LargeLanePassRoundOff) {
                 ExpectChainMatches(m, B, 2, TestSeed() + 3 * m, &err, true);
                 EXPECT_LT(err, 0.4f) << "m " << m << " " << VariantName(variant);
                 std::printf("%s  m %u  B %u  shape g %u b %u  largest error %.4f\n", VariantName(variant), m, B,
-                            GfnCurrentShape().rowLength, GfnCurrentShape().rows, double(err));
+                            gfn.shape().rowLength, gfn.shape().rows, double(err));
             }
         }
     }

@@ -117,53 +117,65 @@ const char* VariantName(GfnCarryVariant v) {
     return "?";
 }
 
-// Keeps the process-wide profile, kernel family and carry variant as the
-// test found them.
+// Keeps the process-wide profile as the test found it, and plans its
+// transforms with the settings the test chose: the current profile, the
+// squaring family the test found (or one it forces) and a carry variant.
 class GfnTransformTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = CurrentProcessorProfile();
-        family_ = &SquaringKernels();
-        variant_ = GfnSelectedCarryVariant();
+        found_ = family_ = &SquaringKernels();
+        variant_ = GfnCarryKernels();
     }
-    void TearDown() override {
-        SetCurrentProcessorProfile(saved_);
-        ForceSquaringKernels(*family_);
-        GfnSelectCarryVariant(variant_);
-    }
+    void TearDown() override { SetCurrentProcessorProfile(saved_); }
     void Use(const ProcessorProfile& p) { SetCurrentProcessorProfile(p); }
+    // The carry variant alone, or the squaring family alone.
+    void UseCarry(GfnCarryVariant v) { variant_ = v; }
+    void UseFamily(const KernelFamily& f) { family_ = &f; }
     // The carry variant, with the squaring family start-up pairs it with: an
     // AVX pass squares with its own AVX family (and its shapes), the others
     // with the family the test found.
     void UseVariant(GfnCarryVariant v) {
-        GfnSelectCarryVariant(v);
+        variant_ = v;
         if (v == GfnCarryVariant::kAvx2)
-            ForceSquaringKernels(Avx2Kernels());
+            family_ = &Avx2Kernels();
         else if (v == GfnCarryVariant::kAvx512)
-            ForceSquaringKernels(Avx512Kernels());
+            family_ = &Avx512Kernels();
         else
-            ForceSquaringKernels(*family_);
+            family_ = found_;
     }
+    GfnCarryVariant Variant() const { return variant_; }
+    const KernelFamily& Family() const { return *family_; }
+    GfnSettings Settings() const {
+        const ProcessorProfile& p = CurrentProcessorProfile();
+        return {family_, variant_, p.L2, p.lat64k, p.gap};
+    }
+    void Plan(uint32_t m, uint32_t B) { gfn.plan(m, B, Settings()); }
+    GfnState& State() { return *gfn.state(); }
 
     // The powering of a generalized Fermat test: square and carry with the
     // multiplier of each bit below the top one except the last, a final
     // square and read-out, then a times the digits when bit 0 is set; the
     // result must be a^e mod B^m + 1.
-    static void ExpectPowerMatches(uint32_t m, uint32_t B, uint32_t a, uint64_t e, bool thenMultiply, float* err) {
+    void ExpectPowerMatches(uint32_t m, uint32_t B, uint32_t a, uint64_t e, bool thenMultiply, float* err) {
+        ExpectPowerMatchesWith(gfn, Settings(), m, B, a, e, thenMultiply, err);
+    }
+    static void ExpectPowerMatchesWith(GfnTransform& t, const GfnSettings& settings, uint32_t m, uint32_t B,
+                                       uint32_t a, uint64_t e, bool thenMultiply, float* err) {
         int top = 63;
         while (!((e >> top) & 1)) --top;
         ASSERT_GE(top, 1);
-        GfnPlan(m, B);
-        GfnSetValue(a);
+        t.plan(m, B, settings);
+        t.setValue(a);
         for (int bit = top - 1; bit >= 1; --bit) {
-            GfnSquare();
+            t.square();
             const uint32_t mult = (e >> bit) & 1 ? a : 1;
-            if (thenMultiply) GfnCarryThenMultiply(mult);
-            else GfnCarry(mult);
+            if (thenMultiply) t.carryThenMultiply(mult);
+            else t.carry(mult);
         }
-        GfnSquare();
+        t.square();
         std::vector<int32_t> d(m);
-        const float e2 = GfnUnload(d.data());
+        const float e2 = t.unload(d.data());
         if (err != nullptr) *err = e2;
         for (int32_t digit : d) ASSERT_LE(std::abs(int64_t(digit)), int64_t(B / 2) + 1) << "m " << m;
         Mpz n = Modulus(m, B), got = ExactValue(d, B), want, base{long(a)}, exponent;
@@ -172,37 +184,39 @@ protected:
         mpz_import(exponent, 1, 1, sizeof(e), 0, 0, &e);
         mpz_powm(want, base, exponent, n);
         EXPECT_TRUE(Congruent(got, want, n)) << "m " << m << " B " << B << " a " << a << " e " << e
-                                             << " variant " << VariantName(GfnSelectedCarryVariant());
+                                             << " variant " << VariantName(settings.carry);
     }
 
     // From random full-size digits: `steps` squarings, the carry multiplying
     // by 3 on odd steps, checked against the same chain in GMP. Full-size
     // operands give the round-off its real size at the limit radix.
-    static void ExpectChainMatches(uint32_t m, uint32_t B, int steps, uint64_t seed, float* err,
-                                   bool thenMultiply = false) {
+    void ExpectChainMatches(uint32_t m, uint32_t B, int steps, uint64_t seed, float* err, bool thenMultiply = false) {
         const std::vector<int32_t> start = RandomDigits(m, B, seed);
-        GfnPlan(m, B);
-        GfnSetDigits(start.data());
+        Plan(m, B);
+        gfn.setDigits(start.data());
         Mpz n = Modulus(m, B), want = ExactValue(start, B);
         for (int i = 0; i < steps; ++i) {
-            GfnSquare();
-            if (thenMultiply) GfnCarryThenMultiply(i % 2 ? 3 : 1);
-            else GfnCarry(i % 2 ? 3 : 1);
+            gfn.square();
+            if (thenMultiply) gfn.carryThenMultiply(i % 2 ? 3 : 1);
+            else gfn.carry(i % 2 ? 3 : 1);
             mpz_mul(want, want, want);
             if (i % 2) mpz_mul_ui(want, want, 3);
             mpz_mod(want, want, n);
         }
-        GfnSquare();
+        gfn.square();
         std::vector<int32_t> d(m);
-        const float e = GfnUnload(d.data());
+        const float e = gfn.unload(d.data());
         if (err != nullptr) *err = e;
         mpz_mul(want, want, want);
         EXPECT_TRUE(Congruent(ExactValue(d, B), want, n))
-            << "m " << m << " B " << B << " seed " << seed << " variant " << VariantName(GfnSelectedCarryVariant());
+            << "m " << m << " B " << B << " seed " << seed << " variant " << VariantName(variant_);
     }
+
+    GfnTransform gfn;
 
 private:
     ProcessorProfile saved_;
+    const KernelFamily* found_ = nullptr;
     const KernelFamily* family_ = nullptr;
     GfnCarryVariant variant_ = GfnCarryVariant::kX87;
 };

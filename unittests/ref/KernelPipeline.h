@@ -12,43 +12,41 @@
 namespace numen::testing {
 
 inline void PipelineSquare(const KernelFamily& f, Complex* a, uint32_t g, uint32_t rows, uint32_t gap) {
+    const KernelTables& t = KernelTablesFor(g, rows);
     if (rows == 1) {
-        RowTwiddles::Prepare(g, 0);
-        f.rowSquare(a, g, 1, 0);
+        f.rowSquare(a, g, 1, 0, t);
         return;
     }
-    ColumnTwiddles::Prepare(rows, g + gap);
-    RowTwiddles::Prepare(g, rows);
-    for (uint32_t c = 0; c < g; c += f.columnsPerCall) f.columnForward(a + c, rows);
-    f.rowSquare(a, g, rows, gap);
-    for (uint32_t c = 0; c < g; c += f.columnsPerCall) f.columnInverse(a + c, rows);
+    const uint32_t stride = g + gap;
+    for (uint32_t c = 0; c < g; c += f.columnsPerCall) f.columnForward(a + c, rows, stride, t);
+    f.rowSquare(a, g, rows, gap, t);
+    for (uint32_t c = 0; c < g; c += f.columnsPerCall) f.columnInverse(a + c, rows, stride, t);
 }
 
 // a := a * b (b is transformed in place).
 inline void PipelineMultiply(const KernelFamily& f, Complex* a, Complex* b, uint32_t g, uint32_t rows,
                              uint32_t gap) {
+    const KernelTables& t = KernelTablesFor(g, rows);
     if (rows == 1) {
-        RowTwiddles::Prepare(g, 0);
-        f.rowForward(a, g, 0);
-        f.rowForward(b, g, 0);
+        f.rowForward(a, g, 0, t);
+        f.rowForward(b, g, 0, t);
         f.pointwiseMultiply(a, b, g);
-        f.rowInverse(a, g, 0);
+        f.rowInverse(a, g, 0, t);
         return;
     }
-    ColumnTwiddles::Prepare(rows, g + gap);
-    RowTwiddles::Prepare(g, rows);
+    const uint32_t stride = g + gap;
     for (uint32_t c = 0; c < g; c += f.columnsPerCall) {
-        f.columnForward(a + c, rows);
-        f.columnForward(b + c, rows);
+        f.columnForward(a + c, rows, stride, t);
+        f.columnForward(b + c, rows, stride, t);
     }
     for (uint32_t r = 0; r < rows; ++r) {
-        const size_t row = size_t(r) * (g + gap);
-        f.rowForward(a + row, g, r);
-        f.rowForward(b + row, g, r);
+        const size_t row = size_t(r) * stride;
+        f.rowForward(a + row, g, r, t);
+        f.rowForward(b + row, g, r, t);
         f.pointwiseMultiply(a + row, b + row, g);
-        f.rowInverse(a + row, g, r);
+        f.rowInverse(a + row, g, r, t);
     }
-    for (uint32_t c = 0; c < g; c += f.columnsPerCall) f.columnInverse(a + c, rows);
+    for (uint32_t c = 0; c < g; c += f.columnsPerCall) f.columnInverse(a + c, rows, stride, t);
 }
 
 }  // namespace numen::testing
