@@ -14,11 +14,9 @@
 //   gfn-carry-<variant>-<m>  the carry pass alone (multiplySmall(1): the
 //                            same pass as carry without the square's
 //                            division, so the digits keep their size)
-#include <fftw3.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,51 +30,15 @@
 #include "arith/ReduceGeneral.h"
 #include "arith/ReduceRadix.h"
 #include "arith/kernels/KernelFamily.h"
+#include "bench/Reference.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
-#include "shell/IniFile.h"
-#include "shell/Startup.h"
 
 namespace numen::bench {
 
 namespace {
 
 volatile uint32_t sink;
-
-// The start-up the program would make, with a settings file of our own in a
-// temporary folder.
-void StartForModular() {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "numen-bench-modular";
-    std::filesystem::create_directories(folder);
-    IniFile ini(folder);
-    StartEngine(ini);
-}
-
-// FFTW complex forward + backward pair of length L, in place, planned once;
-// measured planning up to 2^19 points (a few seconds there, and a quarter
-// faster than an estimated plan).
-double FftwPairMicroseconds(uint32_t length) {
-    fftw_complex* data = fftw_alloc_complex(length);
-    const unsigned flags = length <= (1u << 19) ? FFTW_MEASURE : FFTW_ESTIMATE;
-    fftw_plan forward = fftw_plan_dft_1d(int(length), data, data, FFTW_FORWARD, flags);
-    fftw_plan backward = fftw_plan_dft_1d(int(length), data, data, FFTW_BACKWARD, flags);
-    std::mt19937_64 rng(length);
-    for (uint32_t i = 0; i < length; ++i) {
-        data[i][0] = double(int32_t(rng() % 65536) - 32768);
-        data[i][1] = double(int32_t(rng() % 65536) - 32768);
-    }
-    const double scale = 1.0 / length;
-    const double us = MinimumMicroseconds([&] {
-        fftw_execute(forward);
-        fftw_execute(backward);
-        data[0][0] *= scale;  // keeps the values bounded across repeats
-        data[0][1] *= scale;
-    });
-    fftw_destroy_plan(forward);
-    fftw_destroy_plan(backward);
-    fftw_free(data);
-    return us;
-}
 
 struct CarryCase {
     GfnCarryVariant variant;
@@ -88,7 +50,7 @@ struct CarryCase {
 // gfn-step and gfn-carry rows for m digits (see the head of the file).
 void GfnVariantRows(uint32_t m, std::mt19937_64& rng) {
     const uint32_t radix = LargestGeneralizedFermatBase(m);
-    const double fftw = FftwPairMicroseconds(m / 2);
+    const double fftw = FftwPairMicroseconds(m / 2, 1u << 19);
     const CarryCase cases[] = {
         {GfnCarryVariant::kX87, "x87", X87Kernels(), 0},
         {GfnCarryVariant::kX87Prefetch, "x87-prefetch", X87PrefetchKernels(), 0},
@@ -176,7 +138,7 @@ void Row(const std::string& name, const Int& residue, Reduce&& reduce) {
 }  // namespace
 
 void RunModularBench() {
-    StartForModular();
+    StartLikeTheProgram("numen-bench-modular");
     std::printf("# one squaring step (square + reduction) beside the bare square of the same residue\n");
     std::mt19937_64 rng(2026);
     const uint32_t k = 1000003;

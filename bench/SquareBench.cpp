@@ -8,12 +8,10 @@
 // case gives two rows, ref=gmp and ref=fftw. The time of a square or
 // product includes copying the operand back in (one pass over n words,
 // against the transform's L log L).
-#include <fftw3.h>
 #include <gmp.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,10 +23,9 @@
 #include "arith/TransformPlan.h"
 #include "arith/TransformProduct.h"
 #include "arith/kernels/KernelFamily.h"
+#include "bench/Reference.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
-#include "shell/IniFile.h"
-#include "shell/Startup.h"
 
 namespace numen::bench {
 
@@ -36,41 +33,13 @@ namespace {
 
 volatile uint32_t sink;
 
-// The start-up the program would make (profile, kernel families), with a
-// settings file of our own in a temporary folder.
+// The start-up the program would make, and the profile it chose with.
 void Start() {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "numen-bench-square";
-    std::filesystem::create_directories(folder);
-    IniFile ini(folder);
-    StartEngine(ini);
+    StartLikeTheProgram("numen-bench-square");
     const ProcessorProfile& profile = CurrentProcessorProfile();
-    std::printf("# processor: vendor=%s family=%d sse=%d avx=%d gap=%d lat64k=%d\n", profile.probe.vendor,
-                profile.family, profile.sseLevel, profile.avxLevel, profile.gap, profile.lat64k);
-}
-
-// FFTW complex forward + backward pair of length L, in place, planned once.
-double FftwPairMicroseconds(uint32_t length) {
-    fftw_complex* data = fftw_alloc_complex(length);
-    unsigned flags = length <= (1u << 18) ? FFTW_MEASURE : FFTW_ESTIMATE;
-    fftw_plan forward = fftw_plan_dft_1d(int(length), data, data, FFTW_FORWARD, flags);
-    fftw_plan backward = fftw_plan_dft_1d(int(length), data, data, FFTW_BACKWARD, flags);
-    std::mt19937_64 rng(length);
-    for (uint32_t i = 0; i < length; ++i) {
-        data[i][0] = double(int32_t(rng() % 65536) - 32768);
-        data[i][1] = double(int32_t(rng() % 65536) - 32768);
-    }
-    const double scale = 1.0 / length;
-    double us = MinimumMicroseconds([&] {
-        fftw_execute(forward);
-        fftw_execute(backward);
-        data[0][0] *= scale;  // keep the values bounded across repeats
-        data[0][1] *= scale;
-    });
-    for (uint32_t i = 0; i < length; ++i) data[i][0] = data[i][1] = 0;
-    fftw_destroy_plan(forward);
-    fftw_destroy_plan(backward);
-    fftw_free(data);
-    return us;
+    std::printf("# processor: vendor=%s family=%d sse=%d avx=%d gap=%d lat64k=%d L2=%u\n",
+                profile.probe.vendor, profile.family, profile.sseLevel, profile.avxLevel, profile.gap,
+                profile.lat64k, profile.L2);
 }
 
 void ToMpz(mpz_t out, const BigInt& x) { mpz_import(out, x.length(), -1, 4, 0, 0, x.words()); }
@@ -165,7 +134,7 @@ void RunSquareBench() {
         BigInt a = RandomBigInt(words, rng);
         const uint32_t bigLength = TransformLength(words, DigitSystem::kBinary16);
         std::printf("# bigint %u bits: L = %u\n", bits, bigLength);
-        const double bigFftw = FftwPairMicroseconds(bigLength);
+        const double bigFftw = FftwPairMicroseconds(bigLength, 1u << 18);
         BenchOperand("bigint", bits, a, bigFftw);
         if (bits == 1u << 17 || bits == 1u << 20 || bits == 1u << 22) {
             BigInt b = RandomBigInt(words, rng);
@@ -181,7 +150,7 @@ void RunSquareBench() {
             x.setLengthAndSign(digits, false);
             const uint32_t length = TransformLength(digits, DigitSystem::kRadix);
             std::printf("# radix %u (B = %u) %u bits: %u digits, L = %u\n", base, radix, bits, digits, length);
-            BenchOperand("radix" + std::to_string(base), bits, x, FftwPairMicroseconds(length));
+            BenchOperand("radix" + std::to_string(base), bits, x, FftwPairMicroseconds(length, 1u << 18));
         }
     }
 }
