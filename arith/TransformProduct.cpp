@@ -1,7 +1,9 @@
 // Exact transform products: load the balanced, weighted digits, run a kernel
 // family, read out with two carry chains, verify by checksum (the method is
-// drawn in TransformProduct.h). One core serves both digit systems: a BigInt
-// is read as 16-bit digits (radix 65536), a RadixInt as its own digits.
+// drawn in TransformProduct.h). One pipeline serves both digit systems, each
+// described by a small traits type (BinarySystem, RadixSystem): a BigInt is
+// read as 16-bit digits (radix 65536) and written back two digits a word, a
+// RadixInt read and written as its own digits.
 #include "arith/TransformProduct.h"
 
 #include <algorithm>
@@ -164,106 +166,14 @@ inline Coefficients RoundElement(const Complex& z, const ExtendedComplex& w, lon
     return k;
 }
 
-// BigInt read-out into out[0 .. L/2) (low chain) and out[L/2 .. L) (high
-// chain), 16-bit digits packed two per word; then the low chain's carry is
-// added from word L/2 on, modulo 2^(32L) (the 2L digits of the product).
-// Returns the largest rounding distance when measuring, else 0.
-template <bool kMeasure>
-double ReadOutBinary(const Complex* array, const TransformPlan& plan, const ProductWeights& weights, uint32_t* out) {
-    const ExtendedComplex* starts = weights.rowStarts;
-    const long double cot = weights.rotationCot, sin = weights.rotationSin;
-    const uint32_t g = plan.rowLength, half = plan.length / 2;
-    uint32_t* lowOut = out;
-    uint32_t* highOut = out + half;
-    int64_t low = 0, high = 0;
-    long double maxErr = 0;
-    for (uint32_t r = 0; r < plan.rows; ++r) {
-        const Complex* row = array + size_t(r) * plan.rowStride();
-        ExtendedComplex w = starts[r];
-        for (uint32_t c = 0; c < g; c += 2) {  // g is even: two digits make a word
-            Coefficients k0 = RoundElement<kMeasure>(row[c], w, maxErr);
-            w = RotateWeight(w, cot, sin);
-            Coefficients k1 = RoundElement<kMeasure>(row[c + 1], w, maxErr);
-            w = RotateWeight(w, cot, sin);
-            low += k0.low;
-            uint32_t lowWord = uint32_t(low) & 0xffffu;
-            low >>= 16;
-            low += k1.low;
-            lowWord |= uint32_t(low) << 16;
-            low >>= 16;
-            high += k0.high;
-            uint32_t highWord = uint32_t(high) & 0xffffu;
-            high >>= 16;
-            high += k1.high;
-            highWord |= uint32_t(high) << 16;
-            high >>= 16;
-            *lowOut++ = lowWord;
-            *highOut++ = highWord;
-        }
-    }
-    // The high chain's carry is dropped: the product is below 2^(32L) and
-    // everything here is modulo that (a negative low part borrows from the
-    // high digits, which the wrap-around settles).
-    int64_t carry = low;
-    for (uint32_t i = half; i < plan.length && carry != 0; ++i) {
-        int64_t t = int64_t(out[i]) + carry;
-        out[i] = uint32_t(t);
-        carry = t >> 32;  // floor: a negative carry borrows
-    }
-    return double(maxErr);
+// The product of two ones' complement checksums, folded to 32 bits with
+// end-around carry: the checksum the product must have.
+uint32_t FoldedProduct(uint32_t x, uint32_t y) {
+    uint64_t t = uint64_t(x) * y;
+    while ((t >> 32) != 0) t = (t & 0xffffffffu) + (t >> 32);
+    return uint32_t(t);
 }
 
-// RadixInt read-out into out[0 .. L) and out[L .. 2L), one digit per
-// coefficient, carried by the reciprocal of the radix; then the low chain's
-// carry is added from digit L on, modulo B^(2L).
-template <bool kMeasure>
-double ReadOutRadix(const Complex* array, const TransformPlan& plan, const ProductWeights& weights, uint32_t* out,
-                    uint32_t radix) {
-    const ExtendedComplex* starts = weights.rowStarts;
-    const long double cot = weights.rotationCot, sin = weights.rotationSin;
-    const double inverseRadix = 1.0 / double(radix);
-    const int64_t b = radix;
-    const uint32_t g = plan.rowLength;
-    uint32_t* lowOut = out;
-    uint32_t* highOut = out + plan.length;
-    int64_t low = 0, high = 0;
-    long double maxErr = 0;
-    // u = q B + digit with q = round(u / B); a digit that comes out negative
-    // (u/B rounded up) borrows one B back. |u| < 2^62, so the double
-    // quotient is within 2^-20 of u / B and the digit ends in [0, B).
-    auto split = [&](int64_t& carry, int64_t coefficient) {
-        int64_t u = coefficient + carry;
-        int64_t q = std::llrint(double(u) * inverseRadix);
-        int64_t digit = u - q * b;
-        int64_t negative = digit >> 63;  // 0 or -1
-        carry = q + negative;
-        return uint32_t(digit + (b & negative));
-    };
-    for (uint32_t r = 0; r < plan.rows; ++r) {
-        const Complex* row = array + size_t(r) * plan.rowStride();
-        ExtendedComplex w = starts[r];
-        for (uint32_t c = 0; c < g; ++c) {
-            Coefficients k = RoundElement<kMeasure>(row[c], w, maxErr);
-            w = RotateWeight(w, cot, sin);
-            *lowOut++ = split(low, k.low);
-            *highOut++ = split(high, k.high);
-        }
-    }
-    int64_t carry = low;
-    for (uint32_t i = plan.length; i < 2 * plan.length && carry != 0; ++i) {
-        int64_t t = int64_t(out[i]) + carry;
-        int64_t q = t / b;
-        if (t - q * b < 0) --q;  // floor division
-        out[i] = uint32_t(t - q * b);
-        carry = q;
-    }
-    return double(maxErr);
-}
-
-// The fast families' read-out: each row rounded by the family into two
-// rows of integer-valued doubles (low and high coefficients), then the same
-// carry chains as above. A NaN, or a coefficient no carry chain can take,
-// is a failed product at once.
 [[noreturn]] void ChecksumMismatch();
 
 struct RoundedRows {
@@ -315,27 +225,6 @@ int64_t CarryRowBinary(const double* k, uint32_t* out, uint32_t g, int64_t carry
     return c3 + walk(q / 2, c0) + walk(q, c1) + walk(3 * q / 2, c2);
 }
 
-double ReadOutBinaryFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan,
-                         const ProductWeights& weights, uint32_t* out) {
-    const uint32_t g = plan.rowLength, half = plan.length / 2;
-    double* scratch = &FastScratch(1, g)->re;
-    int64_t low = 0, high = 0;
-    double maxErr = 0;
-    for (uint32_t r = 0; r < plan.rows; ++r) {
-        const RoundedRows k = RoundRowFast(family, array, plan, weights, r, scratch);
-        maxErr = std::max(maxErr, k.err);
-        low = CarryRowBinary(k.low, out + size_t(r) * (g / 2), g, low);
-        high = CarryRowBinary(k.high, out + half + size_t(r) * (g / 2), g, high);
-    }
-    int64_t carry = low;
-    for (uint32_t i = half; i < plan.length && carry != 0; ++i) {
-        int64_t t = int64_t(out[i]) + carry;
-        out[i] = uint32_t(t);
-        carry = t >> 32;
-    }
-    return maxErr;
-}
-
 // Radix: u = q B + digit with q rounded from u / B, digit in [0, B).
 struct RadixSplit {
     int64_t radix;
@@ -376,28 +265,151 @@ int64_t CarryRowRadix(const double* k, uint32_t* out, uint32_t g, int64_t carryI
     return c[kRadixSegments - 1] + left;
 }
 
-double ReadOutRadixFast(const KernelFamily& family, const Complex* array, const TransformPlan& plan,
-                        const ProductWeights& weights, uint32_t* out, uint32_t radix) {
-    const RadixSplit split{int64_t(radix), 1.0 / double(radix)};
+// The two digit systems, as the one pipeline below sees them. Output: the
+// 2L digits of the product, the low chain's (coefficients 0 .. L-1) from
+// out[0], the high chain's from out[highOffset]; kPerOutput coefficients
+// make one output word (BigInt: two 16-bit digits; RadixInt: one digit).
+
+// BigInt: L words, 16-bit digits packed two per word, carried by shifts.
+struct BinarySystem {
+    using Number = BigInt;
+    static constexpr DigitSystem kDigits = DigitSystem::kBinary16;
+    static constexpr uint32_t kPerOutput = 2;
+
+    static BinarySystem For(const BigInt&, const BigInt&) { return {}; }
+    uint32_t radix() const { return 65536; }
+    static uint32_t Length(const BigInt& x) { return x.length(); }          // words, for the plan
+    static uint32_t DigitCount(const BigInt& x) { return 2 * x.length(); }  // loaded digits
+    static BinaryDigitsOf DigitsOf(const BigInt& x) { return {x.words()}; }
+    static BinaryRawDigits RawDigitsOf(const BigInt& x) { return {x.words()}; }
+    static uint32_t* Output(BigInt& x) { return x.words(); }
+    static uint32_t OutputCount(const TransformPlan& plan) { return plan.length; }
+    static uint32_t HighOffset(const TransformPlan& plan) { return plan.length / 2; }
+    // The checksum the product must have: ones' complement checksums multiply.
+    uint64_t expected(const BigInt& x, const BigInt& y) const { return FoldedProduct(x.checksum(), y.checksum()); }
+
+    // One word of a chain from two coefficients.
+    uint32_t output(int64_t& carry, const int64_t* k) const {
+        carry += k[0];
+        uint32_t word = uint32_t(carry) & 0xffffu;
+        carry >>= 16;  // arithmetic: a negative sum borrows
+        carry += k[1];
+        word |= uint32_t(carry) << 16;
+        carry >>= 16;
+        return word;
+    }
+    int64_t carryRow(const double* k, uint32_t* out, uint32_t g, int64_t carryIn) const {
+        return CarryRowBinary(k, out, g, carryIn);
+    }
+    // The low chain's carry added from word L/2 on, modulo 2^(32L). The high
+    // chain's carry is dropped: the product is below 2^(32L) and everything
+    // here is modulo that (a negative low part borrows from the high digits,
+    // which the wrap-around settles).
+    void finish(uint32_t* out, const TransformPlan& plan, int64_t carry) const {
+        for (uint32_t i = plan.length / 2; i < plan.length && carry != 0; ++i) {
+            int64_t t = int64_t(out[i]) + carry;
+            out[i] = uint32_t(t);
+            carry = t >> 32;  // floor: a negative carry borrows
+        }
+    }
+};
+
+// RadixInt: 2L digits, one per coefficient, carried by the reciprocal of
+// the radix.
+struct RadixSystem {
+    using Number = RadixInt;
+    static constexpr DigitSystem kDigits = DigitSystem::kRadix;
+    static constexpr uint32_t kPerOutput = 1;
+    RadixSplit split;
+
+    static RadixSystem For(const RadixInt& x, const RadixInt& y) {
+        const uint32_t radix = x.radix();
+        if (y.radix() != radix) throw ArithmeticFault("operands of different radices");
+        if (radix > kMaxTransformRadix) throw ArithmeticFault("radix too large for a transform product");
+        return {{int64_t(radix), 1.0 / double(radix)}};
+    }
+    uint32_t radix() const { return uint32_t(split.radix); }
+    static uint32_t Length(const RadixInt& x) { return x.length(); }
+    static uint32_t DigitCount(const RadixInt& x) { return x.length(); }
+    static RadixDigitsOf DigitsOf(const RadixInt& x) { return {x.digits()}; }
+    static RadixRawDigits RawDigitsOf(const RadixInt& x) { return {x.digits()}; }
+    static uint32_t* Output(RadixInt& x) { return x.digits(); }
+    static uint32_t OutputCount(const TransformPlan& plan) { return 2 * plan.length; }
+    static uint32_t HighOffset(const TransformPlan& plan) { return plan.length; }
+    // Digit sums modulo B - 1 multiply.
+    uint64_t expected(const RadixInt& x, const RadixInt& y) const {
+        return uint64_t(x.checksum()) * y.checksum() % uint64_t(split.radix - 1);
+    }
+
+    // u = q B + digit with q = round(u / B); a digit that comes out negative
+    // (u/B rounded up) borrows one B back. |u| < 2^62, so the double
+    // quotient is within 2^-20 of u / B and the digit ends in [0, B).
+    uint32_t output(int64_t& carry, const int64_t* k) const { return split(carry, k[0]); }
+    int64_t carryRow(const double* k, uint32_t* out, uint32_t g, int64_t carryIn) const {
+        return CarryRowRadix(k, out, g, carryIn, split);
+    }
+    // The low chain's carry added from digit L on, modulo B^(2L).
+    void finish(uint32_t* out, const TransformPlan& plan, int64_t carry) const {
+        const int64_t b = split.radix;
+        for (uint32_t i = plan.length; i < 2 * plan.length && carry != 0; ++i) {
+            int64_t t = int64_t(out[i]) + carry;
+            int64_t q = t / b;
+            if (t - q * b < 0) --q;  // floor division
+            out[i] = uint32_t(t - q * b);
+            carry = q;
+        }
+    }
+};
+
+// The read-out in 80-bit arithmetic: each element times its weight (row
+// start, then the rotation recurrence), rounded, the two chains carried
+// along; returns the largest rounding distance when measuring, else 0.
+template <class System, bool kMeasure>
+double ReadOut(const System& system, const Complex* array, const TransformPlan& plan, const ProductWeights& weights,
+               uint32_t* out) {
+    constexpr uint32_t kStep = System::kPerOutput;  // g is a multiple of it
+    const ExtendedComplex* starts = weights.rowStarts;
+    const long double cot = weights.rotationCot, sin = weights.rotationSin;
     const uint32_t g = plan.rowLength;
-    double* scratch = &FastScratch(1, g)->re;
+    uint32_t* lowOut = out;
+    uint32_t* highOut = out + System::HighOffset(plan);
     int64_t low = 0, high = 0;
+    long double maxErr = 0;
+    for (uint32_t r = 0; r < plan.rows; ++r) {
+        const Complex* row = array + size_t(r) * plan.rowStride();
+        ExtendedComplex w = starts[r];
+        for (uint32_t c = 0; c < g; c += kStep) {
+            int64_t lowK[kStep], highK[kStep];
+            for (uint32_t t = 0; t < kStep; ++t) {
+                const Coefficients k = RoundElement<kMeasure>(row[c + t], w, maxErr);
+                w = RotateWeight(w, cot, sin);
+                lowK[t] = k.low;
+                highK[t] = k.high;
+            }
+            *lowOut++ = system.output(low, lowK);
+            *highOut++ = system.output(high, highK);
+        }
+    }
+    system.finish(out, plan, low);
+    return double(maxErr);
+}
+
+// The fast families' read-out: a row rounded by the family's vector code,
+// then each chain carried in independent segments of the row.
+template <class System>
+double ReadOutFast(const System& system, const KernelFamily& family, const Complex* array, const TransformPlan& plan,
+                   const ProductWeights& weights, uint32_t* out) {
+    const uint32_t g = plan.rowLength, perRow = g / System::kPerOutput, high = System::HighOffset(plan);
+    double* scratch = &FastScratch(1, g)->re;
+    int64_t lowCarry = 0, highCarry = 0;
     double maxErr = 0;
     for (uint32_t r = 0; r < plan.rows; ++r) {
         const RoundedRows k = RoundRowFast(family, array, plan, weights, r, scratch);
         maxErr = std::max(maxErr, k.err);
-        low = CarryRowRadix(k.low, out + size_t(r) * g, g, low, split);
-        high = CarryRowRadix(k.high, out + plan.length + size_t(r) * g, g, high, split);
+        lowCarry = system.carryRow(k.low, out + size_t(r) * perRow, g, lowCarry);
+        highCarry = system.carryRow(k.high, out + high + size_t(r) * perRow, g, highCarry);
     }
-    int64_t carry = low;
-    const int64_t b = radix;
-    for (uint32_t i = plan.length; i < 2 * plan.length && carry != 0; ++i) {
-        int64_t t = int64_t(out[i]) + carry;
-        int64_t q = t / b;
-        if (t - q * b < 0) --q;
-        out[i] = uint32_t(t - q * b);
-        carry = q;
-    }
+    system.finish(out, plan, lowCarry);
     return maxErr;
 }
 
@@ -448,14 +460,6 @@ void ProductKernels(const KernelFamily& family, Complex* a, Complex* y, const Tr
 
 // --- checksums --------------------------------------------------------------------
 
-// The product of two ones' complement checksums, folded to 32 bits with
-// end-around carry: the checksum the product must have.
-uint32_t FoldedProduct(uint32_t x, uint32_t y) {
-    uint64_t t = uint64_t(x) * y;
-    while ((t >> 32) != 0) t = (t & 0xffffffffu) + (t >> 32);
-    return uint32_t(t);
-}
-
 [[noreturn]] void ChecksumMismatch() {
     throw ArithmeticFault("transform product failed its checksum");
 }
@@ -479,13 +483,16 @@ TransformPlan CheckedPlan(uint32_t length, DigitSystem digits, const TransformSe
                          settings.family->avxLevel > 0);
 }
 
-// --- the two digit systems ----------------------------------------------------------
+// --- the pipeline -------------------------------------------------------------------
 
-// x := x * y for BigInt (y == &x: square).
-void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings, double* maxErr) {
-    const uint32_t nx = x.length(), ny = y->length();
+// x := x * y (y == &x: square) in either digit system.
+template <class System>
+void Product(typename System::Number& x, const typename System::Number* y, const TransformSettings& settings,
+             double* maxErr) {
+    const System system = System::For(x, *y);
+    const uint32_t radix = system.radix();
     const bool square = y == &x;
-    const TransformPlan plan = CheckedPlan(std::max(nx, ny), DigitSystem::kBinary16, settings);
+    const TransformPlan plan = CheckedPlan(std::max(System::Length(x), System::Length(*y)), System::kDigits, settings);
     TransformBuffer& buffer = ThreadBuffer();
     buffer.reserve(plan.elements());
     Complex* a = buffer.first();
@@ -493,83 +500,34 @@ void BinaryProduct(BigInt& x, const BigInt* y, const TransformSettings& settings
     const KernelFamily& family = *settings.family;
     const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
     if (fast)
-        LoadDigitsFast(family, a, plan, weights, 2 * nx, 65536, BinaryRawDigits{x.words()});
+        LoadDigitsFast(family, a, plan, weights, System::DigitCount(x), radix, System::RawDigitsOf(x));
     else
-        LoadDigits(a, plan, weights, 2 * nx, 65536, BinaryDigitsOf{x.words()});
-    const uint32_t checkX = x.checksum();
-    uint32_t expected;
+        LoadDigits(a, plan, weights, System::DigitCount(x), radix, System::DigitsOf(x));
+    const uint64_t expected = system.expected(x, *y);
     const bool negative = !square && (x.isNegative() != y->isNegative());
     if (square) {
-        expected = FoldedProduct(checkX, checkX);
         SquareKernels(family, a, plan);
     } else {
         Complex* b = buffer.second();
         if (fast)
-            LoadDigitsFast(family, b, plan, weights, 2 * ny, 65536, BinaryRawDigits{y->words()});
+            LoadDigitsFast(family, b, plan, weights, System::DigitCount(*y), radix, System::RawDigitsOf(*y));
         else
-            LoadDigits(b, plan, weights, 2 * ny, 65536, BinaryDigitsOf{y->words()});
-        expected = FoldedProduct(checkX, y->checksum());
+            LoadDigits(b, plan, weights, System::DigitCount(*y), radix, System::DigitsOf(*y));
         ProductKernels(family, a, b, plan);
     }
     // x's digits are in the buffer: its block may be replaced rather than grown.
-    const uint32_t words = plan.length;
-    if (x.capacity() < words) {
+    const uint32_t count = System::OutputCount(plan);
+    if (x.capacity() < count) {
         x.release();
-        x.reserve(words);
+        x.reserve(count);
     }
-    double err = fast                ? ReadOutBinaryFast(family, a, plan, weights, x.words())
-                 : maxErr != nullptr ? ReadOutBinary<true>(a, plan, weights, x.words())
-                                     : ReadOutBinary<false>(a, plan, weights, x.words());
+    uint32_t* out = System::Output(x);
+    double err = fast                ? ReadOutFast(system, family, a, plan, weights, out)
+                 : maxErr != nullptr ? ReadOut<System, true>(system, a, plan, weights, out)
+                                     : ReadOut<System, false>(system, a, plan, weights, out);
     if (maxErr != nullptr) *maxErr = err;
     if (fast) CheckFastRoundOff(err);
-    x.setLengthAndSign(words, negative);
-    if (x.checksum() != expected) ChecksumMismatch();
-}
-
-void RadixProduct(RadixInt& x, const RadixInt* y, const TransformSettings& settings, double* maxErr) {
-    const uint32_t radix = x.radix();
-    if (y->radix() != radix) throw ArithmeticFault("operands of different radices");
-    if (radix > kMaxTransformRadix) throw ArithmeticFault("radix too large for a transform product");
-    const uint32_t nx = x.length(), ny = y->length();
-    const bool square = y == &x;
-    const TransformPlan plan = CheckedPlan(std::max(nx, ny), DigitSystem::kRadix, settings);
-    TransformBuffer& buffer = ThreadBuffer();
-    buffer.reserve(plan.elements());
-    Complex* a = buffer.first();
-    const ProductWeights& weights = ProductWeightsFor(plan.rowLength, plan.rows);
-    const KernelFamily& family = *settings.family;
-    const bool fast = family.weightRow != nullptr && family.roundRow != nullptr;
-    if (fast)
-        LoadDigitsFast(family, a, plan, weights, nx, radix, RadixRawDigits{x.digits()});
-    else
-        LoadDigits(a, plan, weights, nx, radix, RadixDigitsOf{x.digits()});
-    const uint64_t modulus = radix - 1;
-    const uint64_t checkX = x.checksum();
-    uint64_t expected;
-    const bool negative = !square && (x.isNegative() != y->isNegative());
-    if (square) {
-        expected = checkX * checkX % modulus;
-        SquareKernels(family, a, plan);
-    } else {
-        Complex* b = buffer.second();
-        if (fast)
-            LoadDigitsFast(family, b, plan, weights, ny, radix, RadixRawDigits{y->digits()});
-        else
-            LoadDigits(b, plan, weights, ny, radix, RadixDigitsOf{y->digits()});
-        expected = checkX * y->checksum() % modulus;
-        ProductKernels(family, a, b, plan);
-    }
-    const uint32_t digits = 2 * plan.length;
-    if (x.capacity() < digits) {
-        x.release();
-        x.reserve(digits);
-    }
-    double err = fast                ? ReadOutRadixFast(family, a, plan, weights, x.digits(), radix)
-                 : maxErr != nullptr ? ReadOutRadix<true>(a, plan, weights, x.digits(), radix)
-                                     : ReadOutRadix<false>(a, plan, weights, x.digits(), radix);
-    if (maxErr != nullptr) *maxErr = err;
-    if (fast) CheckFastRoundOff(err);
-    x.setLengthAndSign(digits, negative);
+    x.setLengthAndSign(count, negative);
     if (x.checksum() != expected) ChecksumMismatch();
 }
 
@@ -593,7 +551,7 @@ TransformPlan PlanProduct(uint32_t length, DigitSystem digits, const TransformSe
 void TransformSquare(BigInt& x, const TransformSettings& settings, double* maxErr) {
     if (maxErr != nullptr) *maxErr = 0.0;
     if (x.isZero()) return;
-    BinaryProduct(x, &x, settings, maxErr);
+    Product<BinarySystem>(x, &x, settings, maxErr);
 }
 
 void TransformMultiply(BigInt& x, const BigInt& y, const TransformSettings& settings, double* maxErr) {
@@ -602,13 +560,13 @@ void TransformMultiply(BigInt& x, const BigInt& y, const TransformSettings& sett
         x.setInt(0);
         return;
     }
-    BinaryProduct(x, &y, settings, maxErr);
+    Product<BinarySystem>(x, &y, settings, maxErr);
 }
 
 void TransformSquare(RadixInt& x, const TransformSettings& settings, double* maxErr) {
     if (maxErr != nullptr) *maxErr = 0.0;
     if (x.isZero()) return;
-    RadixProduct(x, &x, settings, maxErr);
+    Product<RadixSystem>(x, &x, settings, maxErr);
 }
 
 void TransformMultiply(RadixInt& x, const RadixInt& y, const TransformSettings& settings, double* maxErr) {
@@ -618,7 +576,7 @@ void TransformMultiply(RadixInt& x, const RadixInt& y, const TransformSettings& 
         x.setInt(0);
         return;
     }
-    RadixProduct(x, &y, settings, maxErr);
+    Product<RadixSystem>(x, &y, settings, maxErr);
 }
 
 BigInt ProductOf(const BigInt& x, const BigInt& y, bool measure, double* maxErr) {
