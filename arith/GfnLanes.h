@@ -54,7 +54,7 @@ struct GfnLaneJob {
 void GfnCarryLanesAvx2(GfnLaneJob& job);
 void GfnCarryLanesAvx512(GfnLaneJob& job);
 
-// The read-out of GfnUnload (after a square, no carries): for every element
+// The read-out of GfnTransform::unload (after a square, no carries): for every element
 // j, (p, q) = conj(z (c - i s)) scale rounded, p to coefficients[j] and q to
 // coefficients[L + j], L = laneRows * laneRowLength; job.error gets the
 // largest rounding distance, or NaN when an element is not a number.

@@ -139,7 +139,7 @@ struct LanePasses {
         else Run<false>(job);
     }
 
-    // The read-out of GfnUnload, kLanes consecutive elements of a lane row
+    // The read-out of GfnTransform::unload, kLanes consecutive elements of a lane row
     // at a time (G a multiple of kLanes).
     static void Unload(GfnLaneJob& job, double* coefficients) {
         const uint32_t G = job.laneRowLength, L = job.laneRows * G;
