@@ -37,28 +37,13 @@ std::string BigInt::toString(uint32_t radix) const {
     return text;
 }
 
-namespace {
-
-void storeLittleEndian(unsigned char* out, uint32_t v) {
-    out[0] = uint8_t(v);
-    out[1] = uint8_t(v >> 8);
-    out[2] = uint8_t(v >> 16);
-    out[3] = uint8_t(v >> 24);
-}
-
-uint32_t loadLittleEndian(const unsigned char* in) {
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
-
-}  // namespace
-
 size_t writeBigInt(std::FILE* file, const BigInt& x) {
     unsigned char head[4];
-    storeLittleEndian(head, uint32_t(x.size()));
+    words::storeLittleEndian(head, uint32_t(x.size()));
     size_t count = std::fwrite(head, 4, 1, file);
     uint32_t n = x.length();
     std::vector<unsigned char> body(size_t(n) * 4);
-    for (uint32_t i = 0; i < n; ++i) storeLittleEndian(&body[size_t(i) * 4], x.words()[i]);
+    for (uint32_t i = 0; i < n; ++i) words::storeLittleEndian(&body[size_t(i) * 4], x.words()[i]);
     if (n != 0) count += std::fwrite(body.data(), 4, n, file);
     return count;
 }
@@ -66,25 +51,25 @@ size_t writeBigInt(std::FILE* file, const BigInt& x) {
 size_t readBigInt(std::FILE* file, BigInt& x, uint32_t maxWords) {
     unsigned char head[4];
     if (std::fread(head, 4, 1, file) != 1) return 0;
-    int32_t size = int32_t(loadLittleEndian(head));
+    int32_t size = int32_t(words::loadLittleEndian(head));
     uint32_t n = size < 0 ? uint32_t(0) - uint32_t(size) : uint32_t(size);
     if (n > maxWords) return 1;
 
     // The body is read in slices, so a damaged size costs at most the memory
     // of what the file really holds, whatever kind of stream it is.
     constexpr uint32_t kSlice = 1u << 16;
-    std::vector<uint32_t> words;
-    words.reserve(std::min(n, kSlice));
+    std::vector<uint32_t> body;
+    body.reserve(std::min(n, kSlice));
     std::vector<unsigned char> raw(size_t(std::min(n, kSlice)) * 4);
-    while (words.size() < n) {
-        uint32_t want = std::min<uint32_t>(kSlice, n - uint32_t(words.size()));
+    while (body.size() < n) {
+        uint32_t want = std::min<uint32_t>(kSlice, n - uint32_t(body.size()));
         size_t read = std::fread(raw.data(), 4, want, file);
-        for (size_t i = 0; i < read; ++i) words.push_back(loadLittleEndian(&raw[i * 4]));
-        if (read != want) return 1 + words.size();
+        for (size_t i = 0; i < read; ++i) body.push_back(words::loadLittleEndian(&raw[i * 4]));
+        if (read != want) return 1 + body.size();
     }
     if (n != 0) {
         x.reserve(n);
-        std::memcpy(x.words(), words.data(), size_t(n) * 4);
+        std::memcpy(x.words(), body.data(), size_t(n) * 4);
     }
     x.setLengthAndSign(n, size < 0);
     return 1 + size_t(n);

@@ -23,13 +23,8 @@ namespace fs = std::filesystem;
 class SettingsTest : public ::testing::Test {
 protected:
 
-    void put(const std::string& text) const { std::ofstream(folder / "Numen.ini", std::ios::binary) << text; }
-    std::string contents() const {
-        std::ifstream in(folder / "Numen.ini", std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void put(const std::string& text) const { temp.write("Numen.ini", text); }
+    std::string contents() const { return temp.read("Numen.ini"); }
 
     testing::TempFolder temp;
     const fs::path folder = temp.path();

@@ -37,13 +37,8 @@ ProcessorProbe MadeUpProcessor(const char* vendor, int32_t family, uint32_t feat
 
 class StartupTest : public ::testing::Test {
 protected:
-    void put(const std::string& text) const { std::ofstream(folder / "Numen.ini", std::ios::binary) << text; }
-    std::string contents() const {
-        std::ifstream in(folder / "Numen.ini", std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    void put(const std::string& text) const { temp.write("Numen.ini", text); }
+    std::string contents() const { return temp.read("Numen.ini"); }
     bool stored(const std::string& line) const { return contents().find("\n" + line + "\n") != std::string::npos; }
     bool hasKey(const std::string& key) const { return contents().find("\n" + key + "=") != std::string::npos; }
     void touch(const char* name) const { std::ofstream(folder / name) << "x"; }
