@@ -42,7 +42,6 @@ volatile uint32_t sink;
 
 struct CarryCase {
     GfnCarryVariant variant;
-    const char* name;
     const KernelFamily& family;
     int32_t avxLevel;  // needed by the variant
 };
@@ -52,11 +51,11 @@ void GfnVariantRows(uint32_t m, std::mt19937_64& rng) {
     const uint32_t radix = LargestGeneralizedFermatBase(m);
     const double fftw = FftwPairMicroseconds(m / 2, 1u << 19);
     const CarryCase cases[] = {
-        {GfnCarryVariant::kX87, "x87", X87Kernels(), 0},
-        {GfnCarryVariant::kX87Prefetch, "x87-prefetch", X87PrefetchKernels(), 0},
-        {GfnCarryVariant::kSse2, "sse2", Sse2Kernels(), 0},
-        {GfnCarryVariant::kAvx2, "avx2", Avx2Kernels(), 1},
-        {GfnCarryVariant::kAvx512, "avx512", Avx512Kernels(), 2},
+        {GfnCarryVariant::kX87, X87Kernels(), 0},
+        {GfnCarryVariant::kX87Prefetch, X87PrefetchKernels(), 0},
+        {GfnCarryVariant::kSse2, Sse2Kernels(), 0},
+        {GfnCarryVariant::kAvx2, Avx2Kernels(), 1},
+        {GfnCarryVariant::kAvx512, Avx512Kernels(), 2},
     };
     std::vector<int32_t> digits(m);
     for (const CarryCase& c : cases) {
@@ -74,8 +73,8 @@ void GfnVariantRows(uint32_t m, std::mt19937_64& rng) {
         });
         const double carry = MinimumMicroseconds([&] { gfn.multiplySmall(1); });
         const std::string size = std::to_string(m);
-        PrintRow(std::string("gfn-step-") + c.name + "-" + size, step, "fftw", fftw);
-        PrintRow(std::string("gfn-carry-") + c.name + "-" + size, carry);
+        PrintRow(std::string("gfn-step-") + GfnCarryVariantName(c.variant) + "-" + size, step, "fftw", fftw);
+        PrintRow(std::string("gfn-carry-") + GfnCarryVariantName(c.variant) + "-" + size, carry);
     }
 }
 

@@ -101,7 +101,7 @@ TEST_F(GfnTransformTest, PoweringMatchesGmpUpTo2To16) {
                 const uint64_t e = m <= 4096 ? 0x1d3a7u : 0x2b5u;
                 float err = 0;
                 ExpectPowerMatches(m, B, 3, e, false, &err);
-                EXPECT_LT(err, 0.4f) << "m " << m << " variant " << VariantName(variant);
+                EXPECT_LT(err, 0.4f) << "m " << m << " variant " << GfnCarryVariantName(variant);
             }
         }
     }
@@ -134,7 +134,7 @@ TEST_F(GfnTransformTest, LongRunsAtTheLimitRadix) {
         UseCarry(variant);
         float err = 1;
         ExpectChainMatches(m, B, 100, 77, &err, true);
-        EXPECT_LT(err, 0.25f) << "variant " << VariantName(variant);
+        EXPECT_LT(err, 0.25f) << "variant " << GfnCarryVariantName(variant);
     }
     std::vector<GfnCarryVariant> doublePasses{GfnCarryVariant::kSse2};
     for (GfnCarryVariant v : RunnableAvxCarryVariants()) doublePasses.push_back(v);
@@ -148,7 +148,7 @@ TEST_F(GfnTransformTest, LongRunsAtTheLimitRadix) {
                 gfn.carry(3);
             },
             ArithmeticFault)
-            << VariantName(variant);
+            << GfnCarryVariantName(variant);
     }
 }
 
@@ -245,8 +245,8 @@ TEST_F(GfnTransformTest, TwoComputationsHeldAtOnceMatchOneAtATime) {
         Digits gotA(mA), gotB(mB);
         b.unload(gotB.data());
         a.unload(gotA.data());
-        EXPECT_EQ(gotA, wantA) << VariantName(variant);
-        EXPECT_EQ(gotB, wantB) << VariantName(variant);
+        EXPECT_EQ(gotA, wantA) << GfnCarryVariantName(variant);
+        EXPECT_EQ(gotB, wantB) << GfnCarryVariantName(variant);
         EXPECT_NE(a.shape().rows, b.shape().rows);  // two-pass beside one-pass
     }
 }
@@ -414,7 +414,7 @@ TEST_F(GfnTransformTest, CarriesRunAcrossSegmentBoundaries) {
                 gfn.multiplySmall(1);
                 Digits out(m);
                 gfn.readDigits(out.data());
-                const std::string where = std::string(VariantName(variant)) + " m " + std::to_string(m) + " g " +
+                const std::string where = std::string(GfnCarryVariantName(variant)) + " m " + std::to_string(m) + " g " +
                                           std::to_string(gfn.shape().rowLength) + " stop " + std::to_string(stop);
                 EXPECT_TRUE(Congruent(ExactValue(out, B), ExactValue(in, B), Modulus(m, B))) << where;
                 // The imaginary carry leaves the top and enters d_0 negated:
@@ -454,10 +454,10 @@ TEST_F(GfnTransformTest, CorruptedElementRaisesInEveryVariant) {
                             if (afterSquare) {
                                 Digits out(m);
                                 EXPECT_THROW(gfn.unload(out.data()), ArithmeticFault)
-                                    << VariantName(variant) << " j " << j;
-                                EXPECT_THROW(gfn.carry(1), ArithmeticFault) << VariantName(variant) << " j " << j;
+                                    << GfnCarryVariantName(variant) << " j " << j;
+                                EXPECT_THROW(gfn.carry(1), ArithmeticFault) << GfnCarryVariantName(variant) << " j " << j;
                             } else {
-                                EXPECT_THROW(gfn.multiplySmall(5), ArithmeticFault) << VariantName(variant) << " j " << j;
+                                EXPECT_THROW(gfn.multiplySmall(5), ArithmeticFault) << GfnCarryVariantName(variant) << " j " << j;
                             }
                         }
                     }
@@ -481,7 +481,7 @@ TEST_F(GfnTransformTest, LanePassRoundOffAtTheLimitRadix) {
             for (uint32_t m = 64; m <= (1u << 16); m *= 2) {
                 float err = 1;
                 ExpectChainMatches(m, LargestGeneralizedFermatBase(m), 2, TestSeed() + 3 * m, &err, ownFamily);
-                EXPECT_LT(err, 0.4f) << "m " << m << " " << VariantName(variant) << (ownFamily ? " own family" : "");
+                EXPECT_LT(err, 0.4f) << "m " << m << " " << GfnCarryVariantName(variant) << (ownFamily ? " own family" : "");
             }
         }
     }
@@ -506,8 +506,8 @@ TEST_F(GfnTransformTest, LaneUnloadGivesTheReferenceDigits) {
                 const float referenceErr = gfn.unload(reference.data());
                 State().settings.carry = variant;
                 const float laneErr = gfn.unload(lanes.data());
-                EXPECT_EQ(lanes, reference) << VariantName(variant) << " m " << m;
-                EXPECT_NEAR(laneErr, referenceErr, 0.07f) << VariantName(variant) << " m " << m;
+                EXPECT_EQ(lanes, reference) << GfnCarryVariantName(variant) << " m " << m;
+                EXPECT_NEAR(laneErr, referenceErr, 0.07f) << GfnCarryVariantName(variant) << " m " << m;
             }
         }
     }

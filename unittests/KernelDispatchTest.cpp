@@ -29,17 +29,6 @@ std::string Trace(const ProcessorProfile& p, bool noSse2, bool noAvx) {
            (noAvx ? " NoAVX" : "");
 }
 
-const char* CarryName(GfnCarryVariant v) {
-    switch (v) {
-        case GfnCarryVariant::kX87: return "x87";
-        case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
-        case GfnCarryVariant::kSse2: return "sse2";
-        case GfnCarryVariant::kAvx2: return "avx2";
-        case GfnCarryVariant::kAvx512: return "avx512";
-    }
-    return "?";
-}
-
 // Restores the process-wide choice so other suites see the start-up state.
 class KernelDispatchTest : public ::testing::Test {
 protected:
@@ -86,7 +75,7 @@ TEST_F(KernelDispatchTest, RuleGivesEachProfileItsFamilies) {
         KernelChoice choice = ChosenKernelFamilies(c.p, c.noSse2, c.noAvx);
         EXPECT_STREQ(choice.squaring->name, c.squaring);
         EXPECT_STREQ(choice.products->name, c.products);
-        EXPECT_STREQ(CarryName(choice.gfnCarry), c.carry);
+        EXPECT_STREQ(GfnCarryVariantName(choice.gfnCarry), c.carry);
     }
 }
 

@@ -82,4 +82,15 @@ const KernelFamily& ProductKernels() { return productKernels != nullptr ? *produ
 
 GfnCarryVariant GfnCarryKernels() { return gfnCarry; }
 
+const char* GfnCarryVariantName(GfnCarryVariant variant) {
+    switch (variant) {
+        case GfnCarryVariant::kX87: return "x87";
+        case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
+        case GfnCarryVariant::kSse2: return "sse2";
+        case GfnCarryVariant::kAvx2: return "avx2";
+        case GfnCarryVariant::kAvx512: return "avx512";
+    }
+    return "?";
+}
+
 }  // namespace numen

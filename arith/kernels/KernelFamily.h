@@ -90,6 +90,9 @@ bool KernelFamilyRuns(const KernelFamily& family, const ProcessorProfile& profil
 // all compute the same value with balanced digits (the SSE2 and AVX ones
 // round in double precision, which the 0.45 guard leaves room for).
 enum class GfnCarryVariant { kX87, kX87Prefetch, kSse2, kAvx2, kAvx512 };
+// "x87", "x87-prefetch", "sse2", "avx2", "avx512": the names of the
+// squaring families of the same instruction sets.
+const char* GfnCarryVariantName(GfnCarryVariant variant);
 
 // The one dispatch point. With SSE level 2 and neither NoSSE2 nor NoAVX set,
 // the widest AVX family the profile's AVX level allows (2: avx512, 1: avx2)

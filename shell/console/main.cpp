@@ -58,16 +58,6 @@ const char* AvxName(int32_t avxLevel) {
     }
 }
 
-const char* CarryName(GfnCarryVariant carry) {
-    switch (carry) {
-    case GfnCarryVariant::kAvx512: return "avx512";
-    case GfnCarryVariant::kAvx2: return "avx2";
-    case GfnCarryVariant::kSse2: return "sse2";
-    case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
-    default: return "x87";
-    }
-}
-
 void PrintCacheLeaves(const char* name, const CacheLeaf (&leaves)[kMaxCacheLeaves]) {
     std::printf("  %-17s", name);
     int shown = 0;
@@ -106,7 +96,7 @@ void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::p
     std::printf("  x87 control word  0x%04x\n", X87ControlWord());
     std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
                 ProductKernels().name);
-    std::printf("  GFN carry pass    %s\n", CarryName(GfnCarryKernels()));
+    std::printf("  GFN carry pass    %s\n", GfnCarryVariantName(GfnCarryKernels()));
 }
 
 int RunProfile(const fs::path& folder) {

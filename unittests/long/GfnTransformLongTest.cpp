@@ -65,8 +65,8 @@ TEST_F(GfnTransformTest, LargeLanePassRoundOff) {
                 // The multiplier 3 after the carry, as runs at the limit radix
                 // do: in the carry it would triple a square's round-off.
                 ExpectChainMatches(m, B, 2, TestSeed() + 3 * m, &err, true);
-                EXPECT_LT(err, 0.4f) << "m " << m << " " << VariantName(variant);
-                std::printf("%s  m %u  B %u  shape g %u b %u  largest error %.4f\n", VariantName(variant), m, B,
+                EXPECT_LT(err, 0.4f) << "m " << m << " " << GfnCarryVariantName(variant);
+                std::printf("%s  m %u  B %u  shape g %u b %u  largest error %.4f\n", GfnCarryVariantName(variant), m, B,
                             gfn.shape().rowLength, gfn.shape().rows, double(err));
             }
         }

@@ -106,17 +106,6 @@ std::vector<GfnCarryVariant> RunnableAvxCarryVariants() {
     return variants;
 }
 
-const char* VariantName(GfnCarryVariant v) {
-    switch (v) {
-        case GfnCarryVariant::kX87: return "x87";
-        case GfnCarryVariant::kX87Prefetch: return "x87-prefetch";
-        case GfnCarryVariant::kSse2: return "sse2";
-        case GfnCarryVariant::kAvx2: return "avx2";
-        case GfnCarryVariant::kAvx512: return "avx512";
-    }
-    return "?";
-}
-
 // Keeps the process-wide profile as the test found it, and plans its
 // transforms with the settings the test chose: the current profile, the
 // squaring family the test found (or one it forces) and a carry variant.
@@ -184,7 +173,7 @@ protected:
         mpz_import(exponent, 1, 1, sizeof(e), 0, 0, &e);
         mpz_powm(want, base, exponent, n);
         EXPECT_TRUE(Congruent(got, want, n)) << "m " << m << " B " << B << " a " << a << " e " << e
-                                             << " variant " << VariantName(settings.carry);
+                                             << " variant " << GfnCarryVariantName(settings.carry);
     }
 
     // From random full-size digits: `steps` squarings, the carry multiplying
@@ -209,7 +198,7 @@ protected:
         if (err != nullptr) *err = e;
         mpz_mul(want, want, want);
         EXPECT_TRUE(Congruent(ExactValue(d, B), want, n))
-            << "m " << m << " B " << B << " seed " << seed << " variant " << VariantName(variant_);
+            << "m " << m << " B " << B << " seed " << seed << " variant " << GfnCarryVariantName(variant_);
     }
 
     GfnTransform gfn;
