@@ -47,6 +47,7 @@
 
 #include "arith/BigInt.h"
 #include "arith/RadixInt.h"
+#include "tests/RunCheckpoint.h"  // PowerRecordParams, GfnPowerParams
 
 namespace numen {
 
@@ -69,20 +70,6 @@ bool ResumeRequested();
 // requested, the file cannot be opened, its first word is not 700 or it has
 // no second word. Reads nothing beyond the stage.
 bool ReadStage(const std::filesystem::path& folder, uint32_t& stage);
-
-// The parameters of a power run, words 3-7 of its record.
-struct PowerRecordParams {
-    uint32_t a = 0;  // base of the power
-    uint32_t k = 0;
-    uint32_t b = 0;
-    uint32_t n = 0;
-    int32_t c = 0;   // N = k*b^n + c
-};
-
-// Words 3-7 of a generalized-Fermat run on B^m + 1 with base a.
-inline PowerRecordParams GfnPowerParams(uint32_t a, uint32_t B, uint32_t m) {
-    return {a, 1, B, m, 1};
-}
 
 // A power record of `stage` for `params`. On true the counters and the
 // residue are those saved; on false every output is left unchanged. A

@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "tests/RunContext.h"
+
 namespace numen {
 
 enum SearchMode : int { StandardMode = 0, AlgebraicMode = 1, CullenMode = 2, FileMode = 3, VerifierMode = 4 };
@@ -25,6 +27,7 @@ struct SearchJob {
     int32_t a = 0, b = 0, c = 0;  // algebraic mode: k = a + b*n + c*n^2
     uint32_t currentN = 0, currentK = 0;  // position saved for Continue
     std::atomic<bool> running{false};
+    LiveSettings live;  // written by the front end at any time, read at ticks
     bool continueRun = false;  // Continue (or the automatic one at start-up)
     bool rangeInfo = true;     // Start, Continue and Stop lines
     bool onlyFactors = false;
