@@ -1,0 +1,48 @@
+#include "search/FolderCheckpoint.h"
+
+#include "arith/GfnCheckpoint.h"
+#include "search/CheckpointFile.h"
+
+namespace numen {
+
+bool FolderCheckpoint::readStage(uint32_t& stage) { return ReadStage(folder_, stage); }
+
+bool FolderCheckpoint::readPower(uint32_t stage, const PowerRecordParams& params, uint32_t& stepCount,
+                                 uint32_t& bitIndex, BigInt& residue) {
+    return ReadPowerRecord(folder_, stage, params, stepCount, bitIndex, residue);
+}
+
+bool FolderCheckpoint::readPower(uint32_t stage, const PowerRecordParams& params, uint32_t radix,
+                                 uint32_t& stepCount, uint32_t& bitIndex, RadixInt& residue) {
+    return ReadPowerRecord(folder_, stage, params, radix, stepCount, bitIndex, residue);
+}
+
+// A failed write keeps the previous file whole (atomic replacement) and the
+// run goes on without, so the result is not needed here.
+void FolderCheckpoint::writePower(uint32_t stage, const PowerRecordParams& params, uint32_t stepCount,
+                                  uint32_t bitIndex, const BigInt& residue) {
+    WritePowerRecord(folder_, stage, params, stepCount, bitIndex, residue);
+}
+
+void FolderCheckpoint::writePower(uint32_t stage, const PowerRecordParams& params, uint32_t stepCount,
+                                  uint32_t bitIndex, const RadixInt& residue) {
+    WritePowerRecord(folder_, stage, params, stepCount, bitIndex, residue);
+}
+
+bool FolderCheckpoint::resumeGfn(uint32_t stage, const PowerRecordParams& params, uint32_t& stepCount,
+                                 uint32_t& bitIndex, RadixInt& start, GfnTransform& transform) {
+    return ResumeGfnRun(folder_, stage, params, stepCount, bitIndex, start, [&](uint32_t bit) {
+        return GfnLoadCheckpoint(transform, folder_, bit);
+    });
+}
+
+// The transform state first: a record is only ever accepted with a state
+// file of its bit beside it, and a crash between the two writes leaves a
+// new state with an old record, which the bit index refuses.
+void FolderCheckpoint::saveGfn(uint32_t stage, const PowerRecordParams& params, uint32_t stepCount,
+                               uint32_t bitIndex, const RadixInt& start, const GfnTransform& transform) {
+    if (!GfnSaveCheckpoint(transform, folder_, bitIndex)) return;
+    WritePowerRecord(folder_, stage, params, stepCount, bitIndex, start);
+}
+
+}  // namespace numen
