@@ -73,6 +73,19 @@ std::string FactorErrorLine(const Candidate& N, uint64_t f) {
     return Format("%u*%u^%u + %d factor : %.0lf ERROR\r\n", N.k, N.b, N.n, N.c, double(f));
 }
 
+std::string MayBePrimeLine(const Candidate& N, uint32_t a) {
+    return N.c >= 0 ? Format("%u*%u^%u + %d may be prime. (a = %u)\r\n", N.k, N.b, N.n, N.c, a)
+                    : Format("%u*%u^%u - %u may be prime. (a = %u)\r\n", N.k, N.b, N.n, N.offsetMagnitude(), a);
+}
+
+std::string LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, int32_t Q) {
+    return Format("%u*%u^%u - 1 may be prime. (P = %d, Q = %d)\r\n", k, b, n, P, Q);
+}
+
+std::string SizeRefusalText(uint32_t k, uint32_t b, uint32_t n) {
+    return b == 2 ? Format("%u >= 2^%u\r\n", k, n) : Format("%u >= %u^%u\r\n", k, b, n);
+}
+
 std::string TrialProgressText(const Candidate& N, uint64_t limit) {
     return Format("%u*%u^%u %c %u ? Trial division up to %.0lf", N.k, N.b, N.n, N.c >= 0 ? '+' : '-',
                   N.offsetMagnitude(), double(limit));

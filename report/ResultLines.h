@@ -35,6 +35,17 @@ std::string FactorLine(const Candidate& N, uint64_t f);
 // A reported factor that does not divide N.
 std::string FactorErrorLine(const Candidate& N, uint64_t f);
 
+// A probable-prime stage that found nothing against N with base a:
+// "%u*%u^%u + %d may be prime. (a = %u)" (" - %d" for c < 0; b printed as a
+// number, so base 2 reads "k*2^n"). Ends with CR LF.
+std::string MayBePrimeLine(const Candidate& N, uint32_t a);
+// A Lucas parameter pair that cannot decide k*b^n - 1:
+// "%u*%u^%u - 1 may be prime. (P = %d, Q = %d)". Ends with CR LF.
+std::string LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, int32_t Q);
+// The refusal of k >= b^n by the size checks: "%u >= 2^%u" for b = 2, else
+// "%u >= %u^%u". Ends with CR LF; posted as a transient pane text.
+std::string SizeRefusalText(uint32_t k, uint32_t b, uint32_t n);
+
 // Trial division of N by the primes below limit (the limit as a real with
 // no decimals).
 std::string TrialProgressText(const Candidate& N, uint64_t limit);

@@ -9,6 +9,7 @@
 #include "ref/GmpOracle.h"
 #include "ref/RunFixture.h"
 #include "report/ProgressLines.h"
+#include "report/ResultLines.h"
 #include "tests/ExactPrime64.h"
 #include "tests/RunProgress.h"
 
@@ -112,6 +113,21 @@ TEST(ExactPrime64, AgreesWithGmpOnHardCases) {
         const uint64_t n = rng() >> (rng() % 60) | 1;
         ASSERT_EQ(IsPrime64(n), gmpPrime(n)) << n;
     }
+}
+
+}  // namespace
+}  // namespace numen
+
+namespace numen {
+namespace {
+
+TEST(TestLines, MayBePrimeAndSizeRefusal) {
+    EXPECT_EQ(MayBePrimeLine({3, 2, 1000, 1}, 3), "3*2^1000 + 1 may be prime. (a = 3)\r\n");
+    EXPECT_EQ(MayBePrimeLine({3, 2, 1000, -1}, 5), "3*2^1000 - 1 may be prime. (a = 5)\r\n");
+    EXPECT_EQ(MayBePrimeLine({7, 10, 99, 1}, 2), "7*10^99 + 1 may be prime. (a = 2)\r\n");
+    EXPECT_EQ(LucasMayBePrimeLine(7, 10, 99, 3, -2), "7*10^99 - 1 may be prime. (P = 3, Q = -2)\r\n");
+    EXPECT_EQ(SizeRefusalText(5, 2, 2), "5 >= 2^2\r\n");
+    EXPECT_EQ(SizeRefusalText(500, 10, 2), "500 >= 10^2\r\n");
 }
 
 }  // namespace
