@@ -15,11 +15,13 @@ RunProgress::RunProgress(const RunContext& run, std::string stem, uint32_t total
       totalSteps_(totalSteps),
       intervalNum_(intervalNum),
       intervalDen_(intervalDen),
-      startHasPercent_(startHasPercent) {}
+      startHasPercent_(startHasPercent),
+      nbIterSeen_(run.live.nbIter.load(std::memory_order_relaxed)),
+      interval_(StepInterval(run.live, intervalNum, intervalDen)) {}
 
 void RunProgress::start(uint32_t stepCount, uint32_t remaining) {
     stepCount_ = stepCount;
-    stepsThisCall_ = 0;
+    startCount_ = stepCount;
     remainingAtStart_ = remaining;
     startMs_ = run_.now();
     run_.log.PostToWindow(startHasPercent_ ? UntimedProgressText(stem_, percent()) : stem_, PaneText);
@@ -27,8 +29,14 @@ void RunProgress::start(uint32_t stepCount, uint32_t remaining) {
 
 bool RunProgress::beginStep() {
     ++stepCount_;
-    ++stepsThisCall_;
-    if (stepCount_ % StepInterval(run_.live, intervalNum_, intervalDen_) != 0) return false;
+    // The interval is derived again only when the live value changed, so a
+    // step pays one load, one comparison and the one division of the tick.
+    const uint32_t nbIter = run_.live.nbIter.load(std::memory_order_relaxed);
+    if (nbIter != nbIterSeen_) {
+        nbIterSeen_ = nbIter;
+        interval_ = StepInterval(run_.live, intervalNum_, intervalDen_);
+    }
+    if (stepCount_ % interval_ != 0) return false;
     run_.log.PostToWindow(TimedProgressText(stem_, percent(), secondsRemaining(run_.now())), PaneText);
     return true;
 }
@@ -40,9 +48,10 @@ double RunProgress::percent() const {
 }
 
 int64_t RunProgress::secondsRemaining(uint64_t nowMs) const {
-    if (stepsThisCall_ == 0) return 0;
+    const uint32_t stepsThisCall = stepCount_ - startCount_;
+    if (stepsThisCall == 0) return 0;
     const double elapsed = double(nowMs - startMs_);
-    const double seconds = elapsed * (double(remainingAtStart_) / double(stepsThisCall_) - 1.0) / 1000.0;
+    const double seconds = elapsed * (double(remainingAtStart_) / double(stepsThisCall) - 1.0) / 1000.0;
     return seconds > 0 ? int64_t(std::trunc(seconds)) : 0;
 }
 

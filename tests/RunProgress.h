@@ -52,7 +52,9 @@ private:
     uint32_t intervalNum_, intervalDen_;
     bool startHasPercent_;
     uint32_t stepCount_ = 0;       // including steps restored from a checkpoint
-    uint32_t stepsThisCall_ = 0;   // w
+    uint32_t startCount_ = 0;      // stepCount_ at start(): w = stepCount_ - startCount_
+    uint32_t nbIterSeen_;          // the live value interval_ was derived from
+    uint32_t interval_;
     uint32_t remainingAtStart_ = 0;  // R
     uint64_t startMs_ = 0;
 };

@@ -235,6 +235,10 @@ TEST_F(PowerRunsTest, CyclotomicRunAgreesWithGmp) {
             EXPECT_TRUE(SameValue(x, Powm(2, e, phi)));
         }
     }
+    // A stop is answered at the first step, with nothing to save.
+    f.running = false;
+    BigInt x;
+    EXPECT_FALSE(PowerRunCyclotomic(run, 1009, 10, 2, RandomExponent(rng, 100), x));
 }
 
 TEST_F(PowerRunsTest, ExponentOneGivesTheBaseReduced) {
