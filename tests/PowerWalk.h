@@ -77,7 +77,10 @@ bool WalkPower(const RunContext& run, const PowerWalkSetup& setup, const BigInt&
         uint32_t savedCount = 0, savedBit = 0;
         Residue saved(x);
         if (detail::ReadWalkRecord(*run.checkpoint, setup, savedCount, savedBit, saved) && savedBit < T) {
-            stepCount = savedCount;
+            // The record already counts the step at its bit, which is done
+            // again now: without taking it back every resume would add one
+            // and the percentage pass 100.
+            stepCount = savedCount > 0 ? savedCount - 1 : 0;
             bitIndex = savedBit;
             x = std::move(saved);
         }

@@ -503,7 +503,8 @@ TEST_F(PowerRunsTest, StoppedLargeRunContinuesFromItsCheckpoint) {
         EXPECT_EQ(saved.bit, T - saved.steps);  // at most this one step is lost
         EXPECT_EQ(mpz_cmp(Reduced(saved.residue, modulus), ResidueBeforeBit(c.a, e, saved.bit, modulus)), 0);
 
-        // A fresh call continues there: its start text shows the saved count.
+        // A fresh call continues there: its start text shows the steps done
+        // (the record counts the one still to do).
         f.running = true;
         f.sink.clear();
         store.stopAfterWrites = 0;
@@ -511,9 +512,11 @@ TEST_F(PowerRunsTest, StoppedLargeRunContinuesFromItsCheckpoint) {
         EXPECT_TRUE(RunAndCheck(c.run, f.context(), c.N, c.a, e, 1));
         const auto texts = f.paneTexts();
         ASSERT_FALSE(texts.empty());
-        EXPECT_EQ(texts[0], UntimedProgressText(PowerProgressStem(c.N), saved.steps * 100.0 / T));
-        // The resumed count goes on from the saved one.
-        EXPECT_EQ(store.writes, int((T + 1) / interval - 3));
+        EXPECT_EQ(texts[0], UntimedProgressText(PowerProgressStem(c.N), (saved.steps - 1) * 100.0 / T));
+        // The resumed count goes on from the saved one: the step of the saved
+        // tick ticks again, and the count ends at T (never past 100 %).
+        EXPECT_EQ(store.writes, int(T / interval - 2));
+        EXPECT_EQ(texts.back().find("100."), std::string::npos);
         // The record stays after the run, for the handler to delete.
         EXPECT_TRUE(fs::exists(CheckpointPath(f.folder.path())));
     }
@@ -590,7 +593,7 @@ TEST_F(PowerRunsTest, ForeignOrDamagedCheckpointIsIgnored) {
         f.folder.write(file.filename(), bytes);
         f.sink.clear();
         RunAndCheck(c.run, f.context(), c.N, c.a, e, 1, false);
-        EXPECT_EQ(f.paneTexts().at(0), UntimedProgressText(PowerProgressStem(c.N), 5 * 100.0 / 13));
+        EXPECT_EQ(f.paneTexts().at(0), UntimedProgressText(PowerProgressStem(c.N), (5 - 1) * 100.0 / 13));
     }
 }
 
