@@ -136,7 +136,7 @@ TEST(PowerRunsLong, TwoHundredThousandBitRunsStoppedAndContinuedAgreeWithGmp) {
         const uint32_t interval = c.run == Run::General ? 500 : 4000;
         ASSERT_FALSE(f.paneTexts().empty());
         EXPECT_EQ(f.paneTexts()[0],
-                  UntimedProgressText(PowerProgressStem(c.N), 2.0 * interval * 100.0 / (c.exponentBits - 1)));
+                  UntimedProgressText(PowerProgressStem(c.N), (2.0 * interval - 1) * 100.0 / (c.exponentBits - 1)));
     }
 }
 
