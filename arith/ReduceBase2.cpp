@@ -1,8 +1,6 @@
 // Fold and full reduction modulo k*2^n + c (see ReduceBase2.h).
 #include "arith/ReduceBase2.h"
 
-#include <utility>
-
 namespace numen {
 namespace {
 
@@ -174,30 +172,13 @@ void foldBase2(BigInt& x, uint32_t k, uint32_t n, int32_t c) {
 void reduceBase2(BigInt& x, uint32_t k, uint32_t n, int32_t c) {
     const BigInt& modulus = Base2Modulus(k, n, c);
     if (x.compare(modulus) < 0) return;
-    // p = s*k*2^n with s = floor(x / (k 2^n)), then p := s*N = p + c*s.
-    BigInt p(x, n);
-    BigInt s(p);
-    uint32_t r = s.divMagnitudeWord(k);
-    p.subMagnitudeWord(r);
-    p.shift(-int32_t(n));
-    if (c > 0) {
-        BigInt cs(s);
-        cs.mulMagnitudeWord(uint32_t(c));
-        p.add(cs);
-        // x - s N < k 2^n - c s <= N; p may lie above x by a few N.
-        while (x.compare(p) < 0) p.sub(modulus);
-    } else if (c < 0) {
-        BigInt cs(s);
-        cs.mulMagnitudeWord(uint32_t(-int64_t(c)));
-        p.sub(cs);
-        // p <= x; step up to the largest multiple of N not above x.
-        for (;;) {
-            BigInt next = p + modulus;
-            if (next.compare(x) > 0) break;
-            p = std::move(next);
-        }
-    }
-    x.sub(p);
+    // One fold, x := (x mod 2^n) + r 2^n - c s with s = floor(x / (k 2^n)),
+    // leaves x in (-c s, k 2^n); adding or subtracting N brings it into
+    // [0, N) without forming the multiple s N.
+    BigInt s = FoldMagnitude(x, k, n);
+    SubtractMultiple(x, s, c);
+    while (x.isNegative()) x.add(modulus);
+    while (x.compare(modulus) >= 0) x.sub(modulus);
 }
 
 }  // namespace numen
