@@ -7,6 +7,7 @@ void RunBigIntBench();
 void RunTrialBench();
 void RunSquareBench();
 void RunModularBench();
+void RunPrpBench();
 
 struct Topic {
     const char* name;
@@ -18,6 +19,7 @@ inline constexpr Topic kTopics[] = {
     {"trial", RunTrialBench},
     {"square", RunSquareBench},
     {"modular", RunModularBench},
+    {"prp", RunPrpBench},
 };
 
 }  // namespace numen::bench

@@ -229,6 +229,35 @@ TEST(ModularReduction, FoldBase2IsCongruentAndStaysBelowKTimes2PowN) {
     }
 }
 
+// The fold's quotient pass divides a shifted word stream by k with a
+// reciprocal: all-ones words push every quotient word and remainder to its
+// largest value, and inputs below 2^n or just above it leave no quotient.
+TEST(ModularReduction, FoldBase2AtTheExtremesOfTheQuotientPass) {
+    for (uint32_t k : {1u, 3u, 1000003u, 0x80000000u, 0xffffffffu}) {
+        for (uint32_t n : {30u, 31u, 32u, 95u, 3000u}) {
+            for (int32_t c : {1, -1, 3}) {
+                const Candidate f{k, 2, n, c};
+                Mpz N = ModulusOf(f);
+                for (uint32_t bits : {n - 1, n, n + 1, n + 33, 2 * n + 64}) {
+                    Mpz v;
+                    mpz_set_ui(v, 1);
+                    mpz_mul_2exp(v, v, bits);
+                    mpz_sub_ui(v, v, 1);
+                    for (int sign : {1, -1}) {
+                        if (sign < 0) mpz_neg(v, v);
+                        BigInt x = FromMpz(v);
+                        foldBase2(x, k, n, c);
+                        FinishBase2(x, f);
+                        Mpz want;
+                        mpz_mod(want, v, N);
+                        ASSERT_TRUE(SameValue(x, want)) << Describe(f) << " bits " << bits << " sign " << sign;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // --- Barrett ------------------------------------------------------------------------
 
 TEST(ModularReduction, ReduceGeneralMatchesGmpUpToTheTopOfItsRange) {
