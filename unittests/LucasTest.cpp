@@ -1,0 +1,224 @@
+// Lucas matrices and the two Lucas runs against U_m computed with GMP:
+// products (also written over an operand), small and large powers in both
+// variants, the doubling run of k*2^n - 1 and the matrix run of k*b^n - 1
+// for several forms, their progress texts and their stop.
+#include <gmp.h>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "arith/RadixChoice.h"
+#include "arith/ReduceBase2.h"
+#include "ref/GmpOracle.h"
+#include "ref/LucasOracle.h"
+#include "ref/RunFixture.h"
+#include "tests/LucasMatrix.h"
+#include "tests/LucasRuns.h"
+
+namespace numen {
+namespace {
+
+using testing::FromMpz;
+using testing::LucasU;
+using testing::Mpz;
+using testing::RunFixture;
+using testing::ToMpz;
+
+Mpz CandidateValue(uint32_t k, uint32_t b, uint32_t n) {
+    Mpz N;
+    mpz_ui_pow_ui(N, b, n);
+    mpz_mul_ui(N, N, k);
+    mpz_sub_ui(N, N, 1);
+    return N;
+}
+
+// The entries of M^m from GMP: U_{m+1}, -Q U_m, U_m, -Q U_{m-1} modulo N,
+// with U_{m-1} = (P U_m - U_{m+1}) / Q, i.e. -Q U_{m-1} = U_{m+1} - P U_m.
+void ExpectPower(const BigInt& m00, const BigInt& m01, const BigInt& m10, const BigInt& m11, long P,
+                 long Q, mpz_srcptr m, mpz_srcptr N, const std::string& what) {
+    Mpz u, next, t;
+    LucasU(u, next, P, Q, m, N);
+    EXPECT_EQ(ToMpz(m10).str(), u.str()) << what;
+    EXPECT_EQ(ToMpz(m00).str(), next.str()) << what;
+    mpz_mul_si(t, u, -Q);
+    mpz_mod(t, t, N);
+    EXPECT_EQ(ToMpz(m01).str(), t.str()) << what;
+    mpz_mul_si(t, u, P);
+    mpz_sub(t, next, t);
+    mpz_mod(t, t, N);
+    EXPECT_EQ(ToMpz(m11).str(), t.str()) << what;
+}
+
+void ExpectPower(const LucasMatrixBase2& R, long P, long Q, mpz_srcptr m, mpz_srcptr N, const std::string& what) {
+    ExpectPower(R.m00, R.m01, R.m10, R.m11, P, Q, m, N, what);
+}
+void ExpectPower(const LucasMatrixRadix& R, long P, long Q, mpz_srcptr m, mpz_srcptr N, const std::string& what) {
+    ExpectPower(R.m00.toBigInt(), R.m01.toBigInt(), R.m10.toBigInt(), R.m11.toBigInt(), P, Q, m, N, what);
+}
+
+LucasMatrixBase2 BaseMatrix2(uint32_t P, uint32_t k, uint32_t n) {
+    LucasMatrixBase2 M{BigInt(int32_t(P)), BigInt(1), BigInt(1), BigInt()};  // Q = -1
+    reduceBase2(M.m00, k, n, -1);
+    return M;
+}
+
+LucasMatrixRadix RadixMatrix(int32_t P, int32_t Q, uint32_t b) {
+    const uint32_t radix = RadixOf(b);
+    return {RadixInt(radix, P), RadixInt(radix, -Q), RadixInt(radix, 1), RadixInt(radix)};
+}
+
+TEST(LucasMatrix, SmallPowersMatchTheSequencesInBothVariants) {
+    const long exps[] = {-3, 0, 1, 2, 3, 7, 10, 64, 1000, 999999};
+    {
+        const uint32_t k = 3, n = 521;  // a residue of many words
+        const Mpz N = CandidateValue(k, 2, n);
+        const ModulusForm form = LucasFormBase2(k, n);
+        const LucasMatrixBase2 M = BaseMatrix2(5, k, n);
+        for (long e : exps) {
+            const Mpz m(e < 0 ? 0 : e);
+            ExpectPower(LucasSmallPower(M, int32_t(e), form), 5, -1, m, N, "base 2, e = " + std::to_string(e));
+        }
+    }
+    for (uint32_t b : {3u, 10u, 999999u}) {
+        const uint32_t k = 7, n = b == 999999 ? 40 : 300;
+        const Mpz N = CandidateValue(k, b, n);
+        const ModulusForm form = LucasFormRadix(k, b, n);
+        const LucasMatrixRadix M = RadixMatrix(3, -2, b);
+        for (long e : exps) {
+            const Mpz m(e < 0 ? 0 : e);
+            ExpectPower(LucasSmallPower(M, int32_t(e), form), 3, -2, m, N,
+                        "b = " + std::to_string(b) + ", e = " + std::to_string(e));
+        }
+    }
+}
+
+TEST(LucasMatrix, ProductsMayBeWrittenOverEitherOperand) {
+    const uint32_t k = 5, b = 6, n = 200;
+    const Mpz N = CandidateValue(k, b, n);
+    const ModulusForm form = LucasFormRadix(k, b, n);
+    const LucasMatrixRadix M = RadixMatrix(7, -3, b);
+    const LucasMatrixRadix A = LucasSmallPower(M, 37, form);
+    const LucasMatrixRadix B = LucasSmallPower(M, 1234, form);
+    LucasMatrixRadix R = A;
+    LucasProduct(R, B, R, form);  // over A
+    ExpectPower(R, 7, -3, Mpz(1271), N, "over A");
+    R = B;
+    LucasProduct(R, R, A, form);  // over B
+    ExpectPower(R, 7, -3, Mpz(1271), N, "over B");
+    R = A;
+    LucasProduct(R, R, R, form);  // both
+    ExpectPower(R, 7, -3, Mpz(74), N, "both operands");
+    R = B;
+    LucasSquare(R, R, form);
+    ExpectPower(R, 7, -3, Mpz(2468), N, "square over its operand");
+    // A matrix that is no power of M: the product is the plain 2x2 product.
+    LucasMatrixRadix X{RadixInt(RadixOf(b), 11), RadixInt(RadixOf(b), 0), RadixInt(RadixOf(b), 12345),
+                       RadixInt(RadixOf(b), 2)};
+    LucasProduct(R, X, A, form);
+    Mpz want, t;
+    Mpz a00 = ToMpz(A.m00.toBigInt()), a10 = ToMpz(A.m10.toBigInt());
+    mpz_mul_ui(want, a00, 12345);
+    mpz_mul_ui(t, a10, 2);
+    mpz_add(want, want, t);
+    mpz_mod(want, want, N);
+    EXPECT_EQ(ToMpz(R.m10.toBigInt()).str(), want.str());
+}
+
+TEST(LucasMatrix, LargePowerPollsOncePerBitAndStops) {
+    RunFixture f;
+    const RunContext run = f.context();
+    const uint32_t k = 9, n = 400;
+    const Mpz N = CandidateValue(k, 2, n);
+    const ModulusForm form = LucasFormBase2(k, n);
+    const LucasMatrixBase2 M = BaseMatrix2(4, k, n);
+    Mpz m;
+    mpz_ui_pow_ui(m, 3, 150);
+    mpz_add_ui(m, m, 12345);
+    LucasMatrixBase2 R;
+    ASSERT_TRUE(LucasLargePower(run, M, FromMpz(m), form, R));
+    ExpectPower(R, 4, -1, m, N, "3^150 + 12345");
+    ASSERT_TRUE(LucasLargePower(run, M, BigInt(1), form, R));
+    ExpectPower(R, 4, -1, Mpz(1), N, "e = 1");
+    EXPECT_TRUE(f.paneTexts().empty());  // no progress text
+    f.running = false;
+    EXPECT_FALSE(LucasLargePower(run, M, FromMpz(m), form, R));
+    EXPECT_TRUE(LucasLargePower(run, M, BigInt(1), form, R));  // no bit, no poll
+}
+
+TEST(LucasRuns, DoublingRunGivesThePowerOfTwoForSeveralForms) {
+    struct Case {
+        uint32_t k, n, P;
+    } cases[] = {{1, 2, 1}, {1, 3, 1}, {3, 5, 2}, {5, 64, 3}, {1, 127, 1}, {27, 1000, 4}, {4294967295u, 3000, 7},
+                 {12345, 2500, 3}};
+    for (const Case& c : cases) {
+        RunFixture f;
+        const RunContext run = f.context();
+        const Mpz N = CandidateValue(c.k, 2, c.n);
+        LucasMatrixBase2 R;
+        ASSERT_TRUE(LucasDoublingRun(run, c.k, c.n, c.P, R));
+        Mpz m;
+        mpz_ui_pow_ui(m, 2, c.n - 1);
+        ExpectPower(R, c.P, -1, m, N, std::to_string(c.k) + "*2^" + std::to_string(c.n) + "-1");
+    }
+}
+
+TEST(LucasRuns, DoublingRunProgressAndStop) {
+    RunFixture f;
+    f.live.nbIter = 200;  // interval 100 steps
+    const RunContext run = f.context();
+    LucasMatrixBase2 R;
+    ASSERT_TRUE(LucasDoublingRun(run, 3, 502, 2, R));  // 500 steps
+    const auto texts = f.paneTexts();
+    ASSERT_EQ(texts.size(), 6u);
+    EXPECT_EQ(texts[0], "3*2^502 - 1 ? Computing Lucas seq.");
+    EXPECT_EQ(texts[1].rfind("3*2^502 - 1 ? Computing Lucas seq. [20.00%, ", 0), 0u) << texts[1];
+    EXPECT_EQ(texts[5].rfind("3*2^502 - 1 ? Computing Lucas seq. [100.00%, ", 0), 0u) << texts[5];
+    f.running = false;
+    EXPECT_FALSE(LucasDoublingRun(run, 3, 502, 2, R));
+    EXPECT_TRUE(f.paneLines().empty());
+}
+
+TEST(LucasRuns, MatrixRunMatchesTheSequencesForSeveralBases) {
+    struct Case {
+        uint32_t k, b, n;
+        int32_t P, Q;
+    } cases[] = {{1, 3, 1, 1, -1}, {2, 3, 200, 1, -2}, {7, 5, 300, 3, -1}, {11, 6, 150, 2, -3},
+                 {3, 10, 120, 5, -7}, {13, 12, 100, 1, -1}, {4000000000u, 19, 90, 9, -2}, {2, 999999, 30, 4, -5}};
+    for (const Case& c : cases) {
+        RunFixture f;
+        const RunContext run = f.context();
+        const Mpz N = CandidateValue(c.k, c.b, c.n);
+        const ModulusForm form = LucasFormRadix(c.k, c.b, c.n);
+        LucasMatrixRadix M = RadixMatrix(c.P, c.Q, c.b);
+        ReduceByForm(M.m00, form);
+        ReduceByForm(M.m01, form);
+        Mpz e;  // (N + 1)/b
+        mpz_ui_pow_ui(e, c.b, c.n - 1);
+        mpz_mul_ui(e, e, c.k);
+        LucasMatrixRadix R = M;
+        ASSERT_TRUE(LucasMatrixRun(run, c.k, c.b, c.n, M, FromMpz(e), R));
+        ExpectPower(R, c.P, c.Q, e, N, std::to_string(c.k) + "*" + std::to_string(c.b) + "^" + std::to_string(c.n));
+    }
+}
+
+TEST(LucasRuns, MatrixRunProgressAndStop) {
+    RunFixture f;
+    f.live.nbIter = 400;  // interval 100 bits
+    const RunContext run = f.context();
+    const LucasMatrixRadix M = RadixMatrix(3, -1, 10);
+    BigInt e;
+    e.setPower(2, 300);  // T = 300
+    LucasMatrixRadix R = M;
+    ASSERT_TRUE(LucasMatrixRun(run, 3, 10, 100, M, e, R));
+    const auto texts = f.paneTexts();
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[0], "3*10^100 - 1 ? Computing Lucas seq.");
+    EXPECT_EQ(texts[1].rfind("3*10^100 - 1 ? Computing Lucas seq. [33.33%, ", 0), 0u) << texts[1];
+    f.running = false;
+    EXPECT_FALSE(LucasMatrixRun(run, 3, 10, 100, M, e, R));
+    EXPECT_TRUE(f.paneLines().empty());
+}
+
+}  // namespace
+}  // namespace numen
