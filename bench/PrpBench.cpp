@@ -12,10 +12,9 @@
 //                         the bare RadixInt square
 //   prp-radix10           a whole Fermat test of k*10^n + 1 (about 50,000
 //                         bits) through PowerRunRadix beside mpz_powm
-//   prp-gfn               a Fermat test of B^4096 + 1 at the largest radix:
-//                         the generalized-Fermat transform's square and carry
-//                         pass (multiplying after it) per bit, beside mpz_powm
-//   step-lucas2-<bits>    one Lucas doubling step modulo k*2^n - 1 (U := U V,
+//   prp-gfn               a Fermat test of B^4096 + 1 at the largest radix
+//                         through PowerRunGfn, beside mpz_powm
+//   step-lucas2-<bits>    one step of LucasDoublingRun modulo k*2^n - 1 (U := U V,
 //                         V := V^2 - 2, each reduced) beside one bare
 //                         mulTransform plus one bare square
 // Whole tests are timed once (GMP) or twice (ours, the minimum kept), so
@@ -226,30 +225,23 @@ void PrpRadixRow(QuietRun& quiet) {
     PrintRow("prp-radix10", ours, "gmp-powm", GmpPowmMicroseconds(modulus, 3));
 }
 
-// The generalized-Fermat run's arithmetic on the bits of e = N - 1 = B^m:
-// x := 3, then per bit below the top a square and the carry pass, the
-// multiplication by 3 after it for a 1 bit.
-void PrpGfnRow() {
+// A Fermat test 3^(N-1) of N = B^m + 1 at the largest radix through
+// PowerRunGfn.
+void PrpGfnRow(QuietRun& quiet) {
     const uint32_t m = 1u << 12, radix = LargestGeneralizedFermatBase(m);
     BigInt modulus;
     modulus.setCandidate(1, radix, m, 1);
     const BigInt e = MinusOne(modulus);
-    GfnTransform gfn;
-    gfn.plan(m, radix);
-    const uint32_t top = e.topBitIndex();
-    const double ours = OnceMicroseconds(
-        [&] {
-            gfn.setValue(3);
-            for (uint32_t i = top; i-- > 0;) {
-                gfn.square();
-                gfn.carryThenMultiply(((e.words()[i / 32] >> (i % 32)) & 1) != 0 ? 3 : 1);
-            }
-        },
-        2);
+    RunContext run = quiet.context();
+    RadixInt x(radix);
+    float maxErr = 0;
+    const double ours = OnceMicroseconds([&] { PowerRunGfn(run, radix, m, 3, e, 0, x, maxErr); }, 2);
     PrintRow("prp-gfn", ours, "gmp-powm", GmpPowmMicroseconds(modulus, 3));
 }
 
-// One doubling step modulo k*2^n - 1: U := U V, V := V^2 - 2, each reduced.
+// One doubling step modulo k*2^n - 1, the step of LucasDoublingRun (a whole
+// run at this size is n - 2 steps, far too long to time): U := U V,
+// V := V^2 - 2, each reduced.
 void StepLucasRow(uint32_t bits, std::mt19937_64& rng) {
     const uint32_t k = 1000003, n = bits - 20;
     BigInt u = RandomBits(bits - 40, rng), v = RandomBits(bits - 40, rng);
@@ -285,7 +277,7 @@ void RunPrpBench() {
     StepBase2Row(quiet, 1u << 22, 100, rng);
     StepRadixRow(quiet, 1u << 20, 400, rng);
     PrpRadixRow(quiet);
-    PrpGfnRow();
+    PrpGfnRow(quiet);
     StepLucasRow(1u << 20, rng);
 }
 
