@@ -21,6 +21,7 @@
 #include "arith/BigInt.h"
 #include "arith/RadixChoice.h"
 #include "report/ResultLines.h"
+#include "tests/BaseSearch.h"  // KAtLeastPower, IsSquare
 #include "tests/ExactPrime64.h"
 #include "tests/LucasMatrix.h"
 #include "tests/LucasRuns.h"
@@ -51,11 +52,6 @@ int32_t NextP(const BigInt& N, int32_t Q, int32_t after, int64_t limit) {
     return 0;
 }
 
-bool IsSquare(const BigInt& N) {
-    const BigInt root = isqrt(N);
-    return (root * root).compare(N) == 0;
-}
-
 // Q = -1, -2, ...: the first with (Q/N) = -1; 0 when there is none, which is
 // what a square gives. The square is tested (one integer square root) only
 // once the cheap symbols have failed for a while.
@@ -76,15 +72,6 @@ uint64_t LowWords64(const BigInt& N) {
     return N.size() == 1 ? low : low | uint64_t(N.words()[1]) << 32;
 }
 
-// k >= b^n (b >= 2): the factored part b^n does not exceed sqrt N.
-bool KAtLeastPower(uint32_t k, uint32_t b, uint32_t n) {
-    uint64_t power = 1;
-    for (uint32_t i = 0; i < n; ++i) {
-        power *= b;
-        if (power > k) return false;
-    }
-    return true;
-}
 
 // The decision for numbers outside the argument (see the file comment).
 // fixedQ: base 2, where Q is -1.

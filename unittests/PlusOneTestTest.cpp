@@ -24,14 +24,7 @@ using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
-Mpz ValueOf(const Candidate& N) {
-    Mpz m;
-    mpz_ui_pow_ui(m, N.b, N.n);
-    mpz_mul_ui(m, m, N.k);
-    if (N.c >= 0) mpz_add_ui(m, m, uint32_t(N.c));
-    else mpz_sub_ui(m, m, N.offsetMagnitude());
-    return m;
-}
+Mpz ValueOf(const Candidate& N) { return testing::CandidateValue(N); }
 
 bool GmpPrime(const Candidate& N) { return mpz_probab_prime_p(ValueOf(N), 30) > 0; }
 

@@ -25,13 +25,7 @@ using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
-Mpz ValueOf(const Candidate& N) {
-    Mpz m;
-    mpz_ui_pow_ui(m, N.b, N.n);
-    mpz_mul_ui(m, m, N.k);
-    mpz_add_ui(m, m, 1);
-    return m;
-}
+Mpz ValueOf(const Candidate& N) { return testing::CandidateValue(N); }
 
 bool GmpPrime(const Candidate& N) { return mpz_probab_prime_p(ValueOf(N), 30) > 0; }
 uint32_t Digits(const Candidate& N) { return uint32_t(ValueOf(N).str().size()); }

@@ -33,14 +33,7 @@ using testing::RunFixture;
 using testing::SameValue;
 using testing::ToMpz;
 
-Mpz ModulusOf(const Candidate& N) {
-    Mpz m;
-    mpz_ui_pow_ui(m, N.b, N.n);
-    mpz_mul_ui(m, m, N.k);
-    if (N.c >= 0) mpz_add_ui(m, m, uint32_t(N.c));
-    else mpz_sub_ui(m, m, N.offsetMagnitude());
-    return m;
-}
+Mpz ModulusOf(const Candidate& N) { return testing::CandidateValue(N); }
 
 // Phi_n(b) = prod over d | n of (b^d - 1)^mu(n/d).
 int Moebius(uint32_t m) {

@@ -27,14 +27,7 @@ using testing::SameValue;
 using testing::TestSeed;
 using testing::ToMpz;
 
-Mpz ModulusOf(const Candidate& N) {
-    Mpz m;
-    mpz_ui_pow_ui(m, N.b, N.n);
-    mpz_mul_ui(m, m, N.k);
-    if (N.c >= 0) mpz_add_ui(m, m, uint32_t(N.c));
-    else mpz_sub_ui(m, m, N.offsetMagnitude());
-    return m;
-}
+Mpz ModulusOf(const Candidate& N) { return testing::CandidateValue(N); }
 
 // A random exponent of `bits` bits (top bit set).
 BigInt RandomExponent(std::mt19937_64& rng, uint32_t bits) {

@@ -5,6 +5,15 @@
 
 namespace numen::testing {
 
+Mpz CandidateValue(const Candidate& N) {
+    Mpz m;
+    mpz_ui_pow_ui(m, N.b, N.n);
+    mpz_mul_ui(m, m, N.k);
+    if (N.c >= 0) mpz_add_ui(m, m, uint32_t(N.c));
+    else mpz_sub_ui(m, m, N.offsetMagnitude());
+    return m;
+}
+
 std::string Mpz::str() const {
     char* s = mpz_get_str(nullptr, 10, v);
     std::string r(s);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "arith/BigInt.h"
+#include "arith/Candidate.h"
 
 namespace numen::testing {
 
@@ -27,6 +28,9 @@ struct Mpz {
     operator mpz_srcptr() const { return v; }
     std::string str() const;
 };
+
+// N = k*b^n + c as a GMP integer.
+Mpz CandidateValue(const Candidate& N);
 
 void ToMpz(mpz_t out, const BigInt& x);
 Mpz ToMpz(const BigInt& x);
