@@ -25,13 +25,8 @@ using testing::Mpz;
 using testing::RunFixture;
 using testing::ToMpz;
 
-Mpz CandidateValue(uint32_t k, uint32_t b, uint32_t n) {
-    Mpz N;
-    mpz_ui_pow_ui(N, b, n);
-    mpz_mul_ui(N, N, k);
-    mpz_sub_ui(N, N, 1);
-    return N;
-}
+// k*b^n - 1.
+Mpz CandidateValue(uint32_t k, uint32_t b, uint32_t n) { return testing::CandidateValue({k, b, n, -1}); }
 
 // The entries of M^m from GMP: U_{m+1}, -Q U_m, U_m, -Q U_{m-1} modulo N,
 // with U_{m-1} = (P U_m - U_{m+1}) / Q, i.e. -Q U_{m-1} = U_{m+1} - P U_m.

@@ -20,13 +20,8 @@ namespace {
 using testing::Mpz;
 using testing::RunFixture;
 
-Mpz CandidateValue(uint32_t k, uint32_t b, uint32_t n) {
-    Mpz N;
-    mpz_ui_pow_ui(N, b, n);
-    mpz_mul_ui(N, N, k);
-    mpz_sub_ui(N, N, 1);
-    return N;
-}
+// k*b^n - 1.
+Mpz CandidateValue(uint32_t k, uint32_t b, uint32_t n) { return testing::CandidateValue({k, b, n, -1}); }
 
 int Jacobi(long a, mpz_srcptr N) {
     Mpz A(a);
