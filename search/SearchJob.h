@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "sieve/TrialLimit.h"
 #include "tests/RunContext.h"
 
 namespace numen {
@@ -32,6 +33,8 @@ struct SearchJob {
     bool rangeInfo = true;     // Start, Continue and Stop lines
     bool onlyFactors = false;
     bool morehead = false;
+    TestOptions options;  // VerifComposites, Use16bitBRT
+    ManualLimit trialLimit;  // the "Manual PMax" preference
 };
 
 // The run's description of its form, as the opening lines show it.
