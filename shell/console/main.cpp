@@ -3,8 +3,13 @@
 //   numen-console COMMAND [FOLDER]
 //
 // Every setting stays in FOLDER/Numen.ini (default: the current directory);
-// the command line only says what to do. Exit codes: 0 done, 1 the folder
-// could not be used (cannot enter it, another instance holds it), 2 usage.
+// the command line only says what to do. Exit codes: 0 the run ended by
+// itself (or profile done), 1 the folder could not be used (cannot enter
+// it, another instance holds it), 2 usage, 3 stopped by a signal (the
+// checkpoint is written and Running stays 1: `continue` takes it up), 4 the
+// arithmetic error line ended the run, 5 the mode or command is not
+// available yet, 6 Continue found the current values out of range.
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -15,8 +20,15 @@
 #include "arith/kernels/KernelFamily.h"
 #include "platform/CpuProbe.h"
 #include "platform/Fpu.h"
+#include "shell/FieldNormalisation.h"
 #include "shell/IniFile.h"
+#include "shell/RunControl.h"
 #include "shell/Startup.h"
+#include "shell/console/ConsoleOutput.h"
+
+#include <pthread.h>
+#include <time.h>
+#include <unistd.h>
 
 namespace numen {
 namespace {
@@ -26,6 +38,10 @@ namespace fs = std::filesystem;
 constexpr int kExitDone = 0;
 constexpr int kExitFolderUnusable = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 3;
+constexpr int kExitArithmeticError = 4;
+constexpr int kExitNotAvailable = 5;
+constexpr int kExitOutOfRange = 6;
 
 void PrintUsage(std::FILE* out) {
     std::fprintf(out,
@@ -36,10 +52,17 @@ void PrintUsage(std::FILE* out) {
                  "\n"
                  "commands:\n"
                  "  profile    probe the processor, update its keys in Numen.ini, print it\n"
-                 "  start      start the configured search (not available yet)\n"
-                 "  continue   continue the interrupted search (not available yet)\n"
+                 "  start      start the configured search from the beginning of its range\n"
+                 "  continue   continue the search from the stored n and k\n"
                  "  test       run the self-test (not available yet)\n"
-                 "  bench      run the benchmarks (not available yet)\n");
+                 "  bench      run the benchmarks (not available yet)\n"
+                 "\n"
+                 "Ctrl-C (SIGINT), SIGTERM and SIGHUP stop a run at its next poll; the\n"
+                 "checkpoint is kept and 'continue' goes on from there.\n"
+                 "\n"
+                 "exit status: 0 run ended by itself, 1 folder unusable or in use, 2 usage,\n"
+                 "3 stopped by a signal, 4 arithmetic error, 5 not available yet,\n"
+                 "6 current values out of range for continue\n");
 }
 
 const char* VendorName(int32_t vendor) {
@@ -110,6 +133,52 @@ int RunProfile(const fs::path& folder) {
     return kExitDone;
 }
 
+// Runs Start or Continue to its end. The stop signals are blocked in every
+// thread and taken here, so the worker is never interrupted inside a write.
+int RunSearch(const fs::path& folder, bool continueRun) {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, s);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    Session session;
+    std::string error;
+    if (!StartSession(folder, session, error)) {
+        std::fprintf(stderr, "numen-console: %s\n", error.c_str());
+        return kExitFolderUnusable;
+    }
+    ConsoleOutput output(stdout, ::isatty(STDOUT_FILENO) != 0);
+    RunControl control(session.folder.empty() ? fs::path(".") : session.folder, session.settings, output);
+    switch (control.StartRun(continueRun)) {
+    case StartResult::Started: break;
+    case StartResult::OutOfRange:
+        std::fprintf(stderr, "numen-console: %s\n", WithLineFeeds(kOutOfRangeText).c_str());
+        return kExitOutOfRange;
+    case StartResult::ModeNotAvailable:
+        std::fprintf(stderr, "numen-console: mode %d (File or Verifier) is not available yet\n",
+                     control.settings().Mode1);
+        return kExitNotAvailable;
+    case StartResult::WorkerAlive: return kExitUsage;   // cannot happen: the control is new
+    }
+
+    bool signalled = false;
+    const timespec slice{0, 200 * 1000 * 1000};
+    while (control.WorkerAlive()) {
+        if (sigtimedwait(&stopSignals, nullptr, &slice) > 0 && !signalled) {
+            signalled = true;
+            control.Interrupt();   // like closing the window: Running stays 1
+        }
+    }
+    control.Wait();
+    std::fflush(stdout);
+    if (signalled && control.LastEnd() == RunEnd::Stopped) return kExitStopped;
+    switch (control.LastEnd()) {
+    case RunEnd::Error: return kExitArithmeticError;
+    case RunEnd::Stopped: return kExitStopped;
+    default: return kExitDone;
+    }
+}
+
 int Main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
         PrintUsage(stderr);
@@ -118,10 +187,12 @@ int Main(int argc, char** argv) {
     std::string_view command = argv[1];
     fs::path folder = argc == 3 ? fs::path(argv[2]) : fs::path();
     if (command == "profile") return RunProfile(folder);
-    for (const char* later : {"start", "continue", "test", "bench"}) {
+    if (command == "start") return RunSearch(folder, false);
+    if (command == "continue") return RunSearch(folder, true);
+    for (const char* later : {"test", "bench"}) {
         if (command == later) {
             std::fprintf(stderr, "numen-console: command '%s' is not available yet\n", later);
-            return kExitUsage;
+            return kExitNotAvailable;
         }
     }
     if (command == "help" || command == "--help" || command == "-h") {

@@ -1,0 +1,126 @@
+#include "shell/RunControl.h"
+
+#include "search/CandidateHandlers.h"
+#include "search/CheckpointFile.h"
+#include "shell/FieldNormalisation.h"
+
+namespace numen {
+
+namespace {
+
+OutputOptions OutputOptionsOf(const Settings& s) { return {s.Screen != 0, s.File != 0, s.PrintDate != 0}; }
+
+}  // namespace
+
+RunControl::RunControl(std::filesystem::path folder, Settings settings, RunOutput& output)
+    : folder_(std::move(folder)), ini_(folder_), settings_(std::move(settings)), output_(output) {
+    listLine_.store(settings_.FileLine);
+}
+
+RunControl::~RunControl() {
+    Interrupt();
+    Wait();
+}
+
+Settings RunControl::settings() const {
+    std::lock_guard lock(mutex_);
+    return settings_;
+}
+
+bool RunControl::WorkerAlive() const { return worker_.joinable() && !workerDone_.load(); }
+
+void RunControl::Wait() {
+    if (worker_.joinable()) worker_.join();
+}
+
+RunEnd RunControl::LastEnd() const {
+    std::lock_guard lock(mutex_);
+    if (WorkerAlive() || run_ == nullptr) return RunEnd::None;
+    if (!ended_) return RunEnd::Stopped;
+    return errorSeen_ ? RunEnd::Error : RunEnd::ByItself;
+}
+
+void RunControl::setRunning(bool running) {
+    settings_.Running = running ? 1 : 0;
+    WriteSetting(ini_, settings_, "Running");
+    job_.running.store(running);
+}
+
+StartResult RunControl::StartRun(bool continueRun) {
+    if (WorkerAlive()) return StartResult::WorkerAlive;
+    Wait();   // a finished worker is joined before the job changes
+    const Settings normalised = NormaliseFields(settings_);
+    StoreNormalisedFields(ini_, normalised);
+    settings_ = normalised;
+    if (continueRun && !CurrentValuesInRange(settings_)) return StartResult::OutOfRange;
+    if (settings_.Mode1 == FileMode || settings_.Mode1 == VerifierMode) return StartResult::ModeNotAvailable;
+
+    FillSearchJob(settings_, job_);
+    job_.continueRun = continueRun;
+    if (settings_.Mode1 == CullenMode) {
+        job_.a = 0;
+        job_.b = 1;
+        job_.c = 0;
+    }
+    SetResumeRequested(continueRun);
+
+    log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_));
+    run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}});
+    run_->handlers = SearchHandlers(*run_);
+    ended_ = errorSeen_ = false;
+    setRunning(true);
+    workerDone_.store(false);
+    worker_ = std::thread([this] { runWorker(); });
+    return StartResult::Started;
+}
+
+void RunControl::runWorker() {
+    if (job_.mode == StandardMode)
+        StandardLoop(*run_);
+    else
+        AlgebraicLoop(*run_);
+    workerDone_.store(true);
+}
+
+void RunControl::Stop() {
+    std::lock_guard lock(mutex_);
+    setRunning(false);
+}
+
+void RunControl::Interrupt() { job_.running.store(false); }
+
+void RunControl::post(int kind, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    switch (kind) {
+    case PaneText:
+        if (text == RunEndedText) {
+            ended_ = true;
+            setRunning(false);
+            return;
+        }
+        if (text == kArithmeticErrorLine) errorSeen_ = true;
+        output_.showPaneText(text);
+        return;
+    case CurrentN:
+        settings_.n = std::string(text);
+        WriteSetting(ini_, settings_, "n");
+        if (settings_.Mode1 == CullenMode) {
+            settings_.nMin = CurrentValue(settings_.n);
+            WriteSetting(ini_, settings_, "nMin");
+        }
+        return;
+    case CurrentK:
+        settings_.k = std::string(text);
+        WriteSetting(ini_, settings_, "k");
+        return;
+    case ListLineChanged:
+        settings_.FileLine = listLine_.load();
+        WriteSetting(ini_, settings_, "FileLine");
+        return;
+    default: return;
+    }
+}
+
+void RunControl::showBlockingMessage(std::string_view text) { output_.showBlockingMessage(text, job_.running); }
+
+}  // namespace numen
