@@ -1,6 +1,5 @@
 #include "shell/RunControl.h"
 
-#include "search/CandidateHandlers.h"
 #include "search/CheckpointFile.h"
 #include "shell/FieldNormalisation.h"
 
@@ -12,8 +11,10 @@ OutputOptions OutputOptionsOf(const Settings& s) { return {s.Screen != 0, s.File
 
 }  // namespace
 
-RunControl::RunControl(std::filesystem::path folder, Settings settings, RunOutput& output)
-    : folder_(std::move(folder)), ini_(folder_), settings_(std::move(settings)), output_(output) {
+RunControl::RunControl(std::filesystem::path folder, Settings settings, RunOutput& output,
+                       HandlerFactory makeHandlers)
+    : folder_(std::move(folder)), ini_(folder_), settings_(std::move(settings)), output_(output),
+      makeHandlers_(std::move(makeHandlers)) {
     listLine_.store(settings_.FileLine);
 }
 
@@ -66,7 +67,7 @@ StartResult RunControl::StartRun(bool continueRun) {
 
     log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_));
     run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}});
-    run_->handlers = SearchHandlers(*run_);
+    run_->handlers = makeHandlers_(*run_);
     ended_ = errorSeen_ = false;
     setRunning(true);
     workerDone_.store(false);

@@ -20,6 +20,7 @@
 
 #include "report/MessageSink.h"
 #include "report/ResultLog.h"
+#include "search/CandidateHandlers.h"
 #include "search/SearchJob.h"
 #include "search/SearchRun.h"
 #include "shell/IniFile.h"
@@ -57,11 +58,15 @@ enum class RunEnd {
 
 inline constexpr std::string_view kArithmeticErrorLine = "Error!!! (rounding or checksum or not enough memory.)\r\n";
 
+// Makes the handlers of a run (SearchHandlers; tests give their own).
+using HandlerFactory = std::function<CandidateHandlers(SearchRun&)>;
+
 class RunControl final : public MessageSink {
 public:
     // `folder` holds "Numen.ini", the logs and the checkpoint; `settings` as
     // read at start-up. `output` must outlive the control.
-    RunControl(std::filesystem::path folder, Settings settings, RunOutput& output);
+    RunControl(std::filesystem::path folder, Settings settings, RunOutput& output,
+               HandlerFactory makeHandlers = SearchHandlers);
     ~RunControl() override;   // stops a run still going (as a close does) and joins it
     RunControl(const RunControl&) = delete;
     RunControl& operator=(const RunControl&) = delete;
@@ -103,6 +108,7 @@ private:
     IniFile ini_;
     Settings settings_;   // as stored; changed only by this control
     RunOutput& output_;
+    HandlerFactory makeHandlers_;
     SearchJob job_;
     std::unique_ptr<ResultLog> log_;
     std::unique_ptr<SearchRun> run_;

@@ -1,0 +1,189 @@
+// RunControl with handlers of the test's own: the loop of each mode runs on
+// the worker, the posted position and the running state reach "Numen.ini"
+// as they are posted, a stop keeps Running for the next start, and the ends
+// (done, error line, stopped) are told apart.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "arith/ArithmeticFault.h"
+#include "ref/TempFolder.h"
+#include "search/CheckpointFile.h"
+#include "shell/RunControl.h"
+
+namespace numen {
+namespace {
+
+class RecordingOutput final : public RunOutput {
+public:
+    void showPaneText(std::string_view text) override {
+        std::lock_guard lock(mutex);
+        texts.emplace_back(text);
+    }
+    void showBlockingMessage(std::string_view, const std::atomic<bool>&) override {}
+    std::vector<std::string> lines() {
+        std::lock_guard lock(mutex);
+        return texts;
+    }
+    std::mutex mutex;
+    std::vector<std::string> texts;
+};
+
+// Every candidate posts its position, as the real handlers do, and is
+// recorded; `onCandidate` may stop or fail the run.
+struct FakeHandlers {
+    std::vector<std::pair<uint32_t, uint32_t>> seen;   // (k, n)
+    std::function<bool(SearchRun&, uint32_t k, uint32_t n)> onCandidate = [](SearchRun&, uint32_t, uint32_t) {
+        return true;
+    };
+
+    HandlerFactory factory() {
+        return [this](SearchRun& run) {
+            CandidateHandlers h;
+            h.checkPlus2 = [this, &run](uint32_t k, uint32_t n, uint32_t, bool) {
+                run.log.PostToWindow(std::to_string(n), CurrentN);
+                run.log.PostToWindow(std::to_string(k), CurrentK);
+                seen.emplace_back(k, n);
+                return onCandidate(run, k, n);
+            };
+            h.checkMinus2 = h.checkPlusB = h.checkMinusB = h.checkGfn = h.checkAny = h.checkPlus2;
+            return h;
+        };
+    }
+};
+
+class RunControlTest : public ::testing::Test {
+protected:
+    Settings Range(int mode, uint32_t nMin, uint32_t nMax, uint32_t kMin, uint32_t kMax) {
+        Settings s;
+        s.Mode1 = mode;
+        s.Mode2 = PlusOneForm;
+        s.File = 0;
+        s.nMin = nMin;
+        s.nMax = nMax;
+        s.kMin = kMin;
+        s.kMax = kMax;
+        s.kStep = 2;
+        return s;
+    }
+    Settings Stored() { return ReadSettings(ini); }
+
+    testing::TempFolder temp;
+    IniFile ini{temp.path()};
+    RecordingOutput output;
+    FakeHandlers handlers;
+};
+
+TEST_F(RunControlTest, StartWalksTheRangeAndStoresPositionAndEnd) {
+    RunControl control(temp.path(), Range(StandardMode, 0, 3, 4, 6), output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    control.Wait();
+    EXPECT_EQ(control.LastEnd(), RunEnd::ByItself);
+    // Normalised: n from 2, odd k 5..7.
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{5, 2}, {7, 2}, {5, 3}, {7, 3}};
+    EXPECT_EQ(handlers.seen, expected);
+    Settings stored = Stored();
+    EXPECT_EQ(stored.nMin, 2u);
+    EXPECT_EQ(stored.kMin, 5u);
+    EXPECT_EQ(stored.kMax, 7u);
+    EXPECT_EQ(stored.n, "3");
+    EXPECT_EQ(stored.k, "7");
+    EXPECT_EQ(stored.Running, 0);
+    EXPECT_FALSE(ResumeRequested());
+    const std::vector<std::string> lines = output.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "Start: For n=2 to 3, For k=5 to 7 step 2, k*2^n+1.\r\n");
+    EXPECT_EQ(lines.back(), "Done.\r\n");   // "cestfini" is not shown
+}
+
+TEST_F(RunControlTest, InterruptKeepsRunningAndThePositionForContinue) {
+    handlers.onCandidate = [](SearchRun& run, uint32_t k, uint32_t n) {
+        if (k == 7 && n == 2) {   // a long test, stopped from outside at its next poll
+            while (run.job.running.load()) std::this_thread::yield();
+            return false;
+        }
+        return true;
+    };
+    RunControl control(temp.path(), Range(StandardMode, 2, 3, 5, 7), output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    while (Stored().k != "7") std::this_thread::yield();
+    EXPECT_EQ(Stored().Running, 1);
+    control.Interrupt();
+    control.Wait();
+    EXPECT_EQ(control.LastEnd(), RunEnd::Stopped);
+    EXPECT_EQ(Stored().Running, 1);
+    EXPECT_EQ(output.lines().back(), "Stop: n=2, k=7.\r\n");
+
+    // Continue from the stored position: the interrupted candidate first, with the resume asked for.
+    handlers.seen.clear();
+    handlers.onCandidate = [](SearchRun&, uint32_t, uint32_t) { return true; };
+    Settings resumed = Range(StandardMode, 2, 3, 5, 7);
+    resumed.n = Stored().n;
+    resumed.k = Stored().k;
+    RunControl again(temp.path(), resumed, output, handlers.factory());
+    ASSERT_EQ(again.StartRun(true), StartResult::Started);
+    EXPECT_TRUE(ResumeRequested());
+    again.Wait();
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{7, 2}, {5, 3}, {7, 3}};
+    EXPECT_EQ(handlers.seen, expected);
+    EXPECT_EQ(Stored().Running, 0);
+    SetResumeRequested(false);
+}
+
+TEST_F(RunControlTest, StopClearsRunningInTheFile) {
+    handlers.onCandidate = [](SearchRun& run, uint32_t, uint32_t) {
+        while (run.job.running.load()) std::this_thread::yield();
+        return false;
+    };
+    RunControl control(temp.path(), Range(StandardMode, 2, 3, 5, 7), output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    while (Stored().k != "5") std::this_thread::yield();
+    control.Stop();
+    control.Wait();
+    EXPECT_EQ(control.LastEnd(), RunEnd::Stopped);
+    EXPECT_EQ(Stored().Running, 0);
+}
+
+TEST_F(RunControlTest, ArithmeticFaultEndsTheRunWithTheErrorLine) {
+    handlers.onCandidate = [](SearchRun&, uint32_t, uint32_t) -> bool { throw ArithmeticFault("checksum"); };
+    RunControl control(temp.path(), Range(StandardMode, 2, 3, 5, 7), output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    control.Wait();
+    EXPECT_EQ(control.LastEnd(), RunEnd::Error);
+    EXPECT_EQ(output.lines().back(), std::string(kArithmeticErrorLine));
+    EXPECT_EQ(Stored().Running, 0);
+}
+
+TEST_F(RunControlTest, CullenTakesKEqualToNAndMovesNMinAlong) {
+    Settings s = Range(CullenMode, 10, 12, 3, 3);
+    s.a = 5;   // overridden: Cullen numbers have k = n
+    s.b = 7;
+    RunControl control(temp.path(), s, output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    control.Wait();
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{10, 10}, {11, 11}, {12, 12}};
+    EXPECT_EQ(handlers.seen, expected);
+    EXPECT_EQ(Stored().nMin, 12u);
+    EXPECT_EQ(output.lines().front(), "Start: For n=10 to 12, Cullen, k*2^n+1.\r\n");
+}
+
+TEST_F(RunControlTest, RefusalsStartNothing) {
+    Settings outside = Range(StandardMode, 2, 3, 5, 7);
+    outside.n = "9";
+    outside.k = "5";
+    RunControl control(temp.path(), outside, output, handlers.factory());
+    EXPECT_EQ(control.StartRun(true), StartResult::OutOfRange);
+    EXPECT_EQ(Stored().nMin, 2u);   // normalised and written back all the same
+    EXPECT_EQ(Stored().Running, 0);
+
+    RunControl file(temp.path(), Range(FileMode, 2, 3, 5, 7), output, handlers.factory());
+    EXPECT_EQ(file.StartRun(false), StartResult::ModeNotAvailable);
+    EXPECT_TRUE(handlers.seen.empty());
+    EXPECT_TRUE(output.lines().empty());
+}
+
+}  // namespace
+}  // namespace numen
