@@ -45,7 +45,7 @@ for signal in TERM KILL; do
     # Well into the power run: a checkpoint record exists and a few more steps went by.
     for _ in $(seq 600); do [ -s "$f/Numen.dta" ] && break; sleep 0.1; done
     [ -s "$f/Numen.dta" ] || fail "$signal: no checkpoint was written"
-    sleep 2
+    sleep 0.5
     kill -"$signal" "$(cat "$f.pid")"
     while kill -0 "$(cat "$f.pid")" 2>/dev/null; do sleep 0.1; done
     wait
