@@ -95,4 +95,25 @@ std::string GfnTrialProgressText(uint32_t b, uint32_t n, uint64_t count, uint64_
     return Format("%u^%u + 1 ? Trial division up to %.0lf*%llu + 1", b, n, double(count), (unsigned long long)step);
 }
 
+std::string NoSmallFactorLine(const Candidate& N) {
+    if (N.c >= 0) return Format("%u*%u^%u + %d has no small factor.\r\n", N.k, N.b, N.n, N.c);
+    return Format("%u*%u^%u - %u has no small factor.\r\n", N.k, N.b, N.n, N.offsetMagnitude());
+}
+
+std::string GfnNoSmallFactorLine(uint32_t b, uint32_t n) { return Format("%u^%u + 1 has no small factor.\r\n", b, n); }
+
+std::string CyclotomicNoSmallFactorLine(uint32_t k, uint32_t n) {
+    return Format("\"%u.%u\" has no small factor.\r\n", k, n);
+}
+
+std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint32_t secondKindLength) {
+    std::vector<std::string> notes;
+    if (twin) notes.push_back(" - Twin -");
+    if (firstKindLength == 2) notes.push_back(" - Sophie Germain -");
+    if (secondKindLength == 2) notes.push_back(" - Cunningham chain 2nd kind -");
+    if (firstKindLength > 2) notes.push_back(Format(" - Cunningham chain of length %u -", firstKindLength));
+    if (secondKindLength > 2) notes.push_back(Format(" - Cunningham chain 2nd kind of length %u -", secondKindLength));
+    return notes;
+}
+
 }  // namespace numen

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "arith/Candidate.h"
 
@@ -45,6 +46,19 @@ std::string LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, i
 // The refusal of k >= b^n by the size checks: "%u >= 2^%u" for b = 2, else
 // "%u >= %u^%u". Ends with CR LF; posted as a transient pane text.
 std::string SizeRefusalText(uint32_t k, uint32_t b, uint32_t n);
+
+// Only factors: a candidate k*b^n + c that trial division left whole,
+// "%u*%u^%u + %d has no small factor." (" - %u" for c < 0). Ends with CR LF.
+std::string NoSmallFactorLine(const Candidate& N);
+// The same for b^n + 1 ("%u^%u + 1 ...") and for the cyclotomic value
+// Phi_n(k), printed "\"k.n\"".
+std::string GfnNoSmallFactorLine(uint32_t b, uint32_t n);
+std::string CyclotomicNoSmallFactorLine(uint32_t k, uint32_t n);
+
+// The relation notes of a newly recorded prime, in their order: twin, Sophie
+// Germain (first-kind chain of 2), second-kind chain of 2, and chains longer
+// than 2 of either kind with their length. No line ends.
+std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint32_t secondKindLength);
 
 // Trial division of N by the primes below limit (the limit as a real with
 // no decimals).
