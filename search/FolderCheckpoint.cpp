@@ -45,4 +45,15 @@ void FolderCheckpoint::saveGfn(uint32_t stage, const PowerRecordParams& params, 
     WritePowerRecord(folder_, stage, params, stepCount, bitIndex, start);
 }
 
+bool FolderCheckpoint::readDivisibility(uint32_t stage, uint32_t k, uint32_t n, uint32_t& stepCount,
+                                        uint32_t& countdown, BigInt& x2, BigInt& x3, BigInt& x5) {
+    return ReadDivisibilityRecord(folder_, stage, k, n, stepCount, countdown, x2, x3, x5);
+}
+
+void FolderCheckpoint::writeDivisibility(uint32_t stage, uint32_t k, uint32_t n, uint32_t stepCount,
+                                         uint32_t countdown, const BigInt& x2, const BigInt& x3,
+                                         const BigInt& x5) {
+    WriteDivisibilityRecord(folder_, stage, k, n, stepCount, countdown, x2, x3, x5);
+}
+
 }  // namespace numen

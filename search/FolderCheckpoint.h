@@ -28,6 +28,10 @@ public:
                    uint32_t& bitIndex, RadixInt& start, GfnTransform& transform) override;
     void saveGfn(uint32_t stage, const PowerRecordParams& params, uint32_t stepCount,
                  uint32_t bitIndex, const RadixInt& start, const GfnTransform& transform) override;
+    bool readDivisibility(uint32_t stage, uint32_t k, uint32_t n, uint32_t& stepCount, uint32_t& countdown,
+                          BigInt& x2, BigInt& x3, BigInt& x5) override;
+    void writeDivisibility(uint32_t stage, uint32_t k, uint32_t n, uint32_t stepCount, uint32_t countdown,
+                           const BigInt& x2, const BigInt& x3, const BigInt& x5) override;
 
 private:
     std::filesystem::path folder_;

@@ -13,7 +13,9 @@ namespace numen {
 
 // N = k*2^n + 1, known prime; m runs from 1 to n - 1. At depth 0 a large N
 // saves and resumes its position (stage 3); related primes (depth > 0)
-// never do.
+// never do. The hit flags are not in the record: after a resume a base
+// that had its hit before the stop gets its "doesn't divide" line too (the
+// hit line is in the log already; nothing here can know it).
 bool FermatDivisibility(const RunContext& run, uint32_t k, uint32_t n, uint32_t depth);
 
 // N = k*b^n + 1, known prime, b != 2: the first m (1 .. n + 9) with

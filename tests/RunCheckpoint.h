@@ -60,6 +60,14 @@ public:
                            uint32_t& bitIndex, RadixInt& start, GfnTransform& transform) = 0;
     virtual void saveGfn(uint32_t stage, const PowerRecordParams& params, uint32_t stepCount,
                          uint32_t bitIndex, const RadixInt& start, const GfnTransform& transform) = 0;
+
+    // The divisibility scan of k*2^n + 1: its step count, countdown and the
+    // residues of 2, 3 and 5. On false the outputs are left unchanged.
+    virtual bool readDivisibility(uint32_t stage, uint32_t k, uint32_t n, uint32_t& stepCount,
+                                  uint32_t& countdown, BigInt& x2, BigInt& x3, BigInt& x5) = 0;
+    virtual void writeDivisibility(uint32_t stage, uint32_t k, uint32_t n, uint32_t stepCount,
+                                   uint32_t countdown, const BigInt& x2, const BigInt& x3,
+                                   const BigInt& x5) = 0;
 };
 
 }  // namespace numen

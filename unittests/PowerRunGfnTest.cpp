@@ -310,6 +310,14 @@ public:
         if (!refuseWrites) store_.saveGfn(stage, p, c, i, start, t);
         if (++saves == stopAfterSaves) running_ = false;
     }
+    bool readDivisibility(uint32_t s, uint32_t k, uint32_t n, uint32_t& c, uint32_t& r, BigInt& x2, BigInt& x3,
+                          BigInt& x5) override {
+        return store_.readDivisibility(s, k, n, c, r, x2, x3, x5);
+    }
+    void writeDivisibility(uint32_t s, uint32_t k, uint32_t n, uint32_t c, uint32_t r, const BigInt& x2,
+                           const BigInt& x3, const BigInt& x5) override {
+        if (!refuseWrites) store_.writeDivisibility(s, k, n, c, r, x2, x3, x5);
+    }
 
 private:
     FolderCheckpoint& store_;

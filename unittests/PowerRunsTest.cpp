@@ -422,6 +422,11 @@ public:
     }
     void saveGfn(uint32_t, const PowerRecordParams&, uint32_t, uint32_t, const RadixInt&,
                  const GfnTransform&) override {}
+    bool readDivisibility(uint32_t, uint32_t, uint32_t, uint32_t&, uint32_t&, BigInt&, BigInt&, BigInt&) override {
+        return false;
+    }
+    void writeDivisibility(uint32_t, uint32_t, uint32_t, uint32_t, uint32_t, const BigInt&, const BigInt&,
+                           const BigInt&) override {}
 
 private:
     void wrote() {

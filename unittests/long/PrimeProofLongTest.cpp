@@ -58,6 +58,15 @@ public:
                  const GfnTransform& t) override {
         inner_.saveGfn(s, p, c, i, r, t);
     }
+    bool readDivisibility(uint32_t s, uint32_t k, uint32_t n, uint32_t& c, uint32_t& r, BigInt& x2, BigInt& x3,
+                          BigInt& x5) override {
+        return inner_.readDivisibility(s, k, n, c, r, x2, x3, x5);
+    }
+    void writeDivisibility(uint32_t s, uint32_t k, uint32_t n, uint32_t c, uint32_t r, const BigInt& x2,
+                           const BigInt& x3, const BigInt& x5) override {
+        inner_.writeDivisibility(s, k, n, c, r, x2, x3, x5);
+        if (--left_ == 0) running_ = false;
+    }
 
 private:
     RunCheckpoint& inner_;
