@@ -116,4 +116,20 @@ std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint
     return notes;
 }
 
+std::string GfnAlgebraicFactorLine(uint32_t b, uint32_t n, uint32_t r, uint32_t exponent) {
+    return Format("%u^%u + 1 factor : %u^(%u*%u) + 1.\r\n", b, n, r, exponent, n);
+}
+
+std::string GfnMayBePrimeLine(uint32_t b, uint32_t n, uint32_t a, double err) {
+    return Format("%u^%u + 1 may be prime. (a = %d, err = %.2e)\r\n", b, n, int32_t(a), err);
+}
+
+std::string CyclotomicCompositeLine(uint32_t n, uint32_t b, uint32_t a) {
+    return Format("\"%u.%u\" is composite. (a = %u)\r\n", n, b, a);
+}
+
+std::string CyclotomicMayBePrimeLine(uint32_t n, uint32_t b, uint32_t a, uint32_t digits) {
+    return Format("\"%u.%u\" may be prime. (a = %u) [%d digits]\r\n", n, b, a, int32_t(digits));
+}
+
 }  // namespace numen

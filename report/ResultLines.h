@@ -60,6 +60,17 @@ std::string CyclotomicNoSmallFactorLine(uint32_t k, uint32_t n);
 // than 2 of either kind with their length. No line ends.
 std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint32_t secondKindLength);
 
+// The generalized Fermat test of b^n + 1: a base b = r^e with e not a power
+// of two, so that r^((e/i) n) + 1 divides it: "%u^%u + 1 factor : %u^(%u*%u)
+// + 1."; and the may-be-prime verdict "%u^%u + 1 may be prime. (a = %d, err
+// = %.2e)". Both end with CR LF.
+std::string GfnAlgebraicFactorLine(uint32_t b, uint32_t n, uint32_t r, uint32_t exponent);
+std::string GfnMayBePrimeLine(uint32_t b, uint32_t n, uint32_t a, double err);
+// The Euler test of Phi_n(b) with base a: "\"%u.%u\" is composite. (a = %u)"
+// and "\"%u.%u\" may be prime. (a = %u) [%d digits]" (index first). CR LF.
+std::string CyclotomicCompositeLine(uint32_t n, uint32_t b, uint32_t a);
+std::string CyclotomicMayBePrimeLine(uint32_t n, uint32_t b, uint32_t a, uint32_t digits);
+
 // Trial division of N by the primes below limit (the limit as a real with
 // no decimals).
 std::string TrialProgressText(const Candidate& N, uint64_t limit);
