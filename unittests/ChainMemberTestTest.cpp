@@ -19,9 +19,7 @@ using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
-struct Fixture : RunFixture {
-    Fixture() { log.setOptions({true, false, false}); }  // composite lines reach the pane
-};
+using Fixture = testing::VerboseRunFixture;
 
 uint32_t Digits(const Candidate& N) { return uint32_t(testing::CandidateValue(N).str().size()); }
 

@@ -22,9 +22,7 @@ using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
-struct Fixture : RunFixture {
-    Fixture() { log.setOptions({true, false, false}); }
-};
+using Fixture = testing::VerboseRunFixture;
 
 TEST(CheckMultiplicativity, ConsistentResiduesGiveAComposite) {
     Fixture f;

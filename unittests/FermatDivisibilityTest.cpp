@@ -20,9 +20,7 @@ using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
-struct Fixture : RunFixture {
-    Fixture() { log.setOptions({true, false, false}); }  // verbose lines reach the pane
-};
+using Fixture = testing::VerboseRunFixture;
 
 std::string Fmt(const char* f, uint32_t k, uint32_t n, uint32_t m = 0) {
     char t[160];

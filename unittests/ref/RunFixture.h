@@ -42,4 +42,9 @@ struct RunFixture {
     std::string logFile() const { return folder.read("Numen.log"); }
 };
 
+// The same with verbose lines (composites, factors, closing notes) in the pane.
+struct VerboseRunFixture : RunFixture {
+    VerboseRunFixture() { log.setOptions({true, false, false}); }
+};
+
 }  // namespace numen::testing
