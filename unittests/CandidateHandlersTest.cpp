@@ -22,13 +22,11 @@
 namespace numen {
 namespace {
 
+using testing::GmpDigits;
+using testing::GmpPrime;
+
 using testing::CandidateValue;
 using Found = std::tuple<uint32_t, uint32_t, int32_t>;  // k, n, c of k*b^n + c
-
-bool IsPrimeByGmp(const Candidate& N) {
-    testing::Mpz v = CandidateValue(N);
-    return mpz_cmp_ui(v.v, 1) > 0 && mpz_probab_prime_p(v.v, 30) != 0;
-}
 
 struct HandlerRun {
     testing::TempFolder folder;
@@ -104,10 +102,10 @@ void ExpectBoxAgreesWithGmp(int form, uint32_t base, uint32_t nMin, uint32_t nMa
             if (k % base == 0) continue;
             // k >= b^n is refused by the size checks: not a candidate.
             if (n < 32 && std::log(double(k)) >= n * std::log(double(base))) continue;
-            const bool prime = IsPrimeByGmp({k, base, n, c});
+            const bool prime = GmpPrime({k, base, n, c});
             EXPECT_EQ(got.count({k, n, c}) == 1, prime) << k << "*" << base << "^" << n << " " << c;
         }
-    for (const auto& [k, n, cc] : got) EXPECT_TRUE(IsPrimeByGmp({k, base, n, cc})) << k << "*" << base << "^" << n;
+    for (const auto& [k, n, cc] : got) EXPECT_TRUE(GmpPrime({k, base, n, cc})) << k << "*" << base << "^" << n;
     // A prime k*2^n + 1 beyond the reach of trial division is confirmed by a
     // second base (the other forms by their probable-prime stage, which
     // prints no prime line).
@@ -143,7 +141,7 @@ std::pair<uint32_t, uint32_t> FirstWith(Wanted wanted) {
 
 TEST(CandidateHandlersRelations, TwinReportedOnceAtTheSecondMember) {
     const auto [k, n] =
-        FirstWith([](uint32_t k, uint32_t n) { return IsPrimeByGmp({k, 2, n, 1}) && IsPrimeByGmp({k, 2, n, -1}); });
+        FirstWith([](uint32_t k, uint32_t n) { return GmpPrime({k, 2, n, 1}) && GmpPrime({k, 2, n, -1}); });
     ASSERT_NE(k, 0u);
     HandlerRun r(PlusOneForm, 2);
     ASSERT_TRUE(r.candidate(k, n));
@@ -167,8 +165,8 @@ TEST(CandidateHandlersRelations, SophieGermainAndChainOfLengthThree) {
     // N = k*2^n - 1, 2N + 1 = k*2^(n+1) - 1 and 4N + 3 = k*2^(n+2) - 1 prime,
     // with (N - 1)/2 not prime so that N is the chain's first member.
     const auto [k, n] = FirstWith([](uint32_t k, uint32_t n) {
-        return IsPrimeByGmp({k, 2, n, -1}) && IsPrimeByGmp({k, 2, n + 1, -1}) && IsPrimeByGmp({k, 2, n + 2, -1}) &&
-               !IsPrimeByGmp({k, 2, n - 1, -1}) && !IsPrimeByGmp({k, 2, n + 3, -1});
+        return GmpPrime({k, 2, n, -1}) && GmpPrime({k, 2, n + 1, -1}) && GmpPrime({k, 2, n + 2, -1}) &&
+               !GmpPrime({k, 2, n - 1, -1}) && !GmpPrime({k, 2, n + 3, -1});
     });
     ASSERT_NE(k, 0u);
     HandlerRun r(MinusOneForm, 2);
@@ -184,7 +182,7 @@ TEST(CandidateHandlersRelations, ChainMembersAboveAPlusOnePrime) {
     uint32_t k = 0, n = 0;
     for (uint32_t nn = 40; nn < 120 && k == 0; ++nn)
         for (uint32_t kk = 3; kk < 2000; kk += 2)
-            if (IsPrimeByGmp({kk, 2, nn, 1}) && IsPrimeByGmp({kk, 2, nn + 1, 3})) {
+            if (GmpPrime({kk, 2, nn, 1}) && GmpPrime({kk, 2, nn + 1, 3})) {
                 k = kk;
                 n = nn;
                 break;
@@ -199,7 +197,7 @@ TEST(CandidateHandlersRelations, ChainMembersAboveAPlusOnePrime) {
 TEST(CandidateHandlersNeighbours, PlusTwoVisitsItsNeighboursInOrderAndStopsWhenAsked) {
     // A prime above the trial limit, so that it is tested and walked.
     uint32_t n = 60, k = 3;
-    while (!IsPrimeByGmp({k, 2, n, 1})) k += 2;
+    while (!GmpPrime({k, 2, n, 1})) k += 2;
     HandlerRun r(PlusOneForm, 2);
     ASSERT_TRUE(r.candidate(k, n));
     // The order is read from the first text of each neighbour (its trial
@@ -223,7 +221,7 @@ TEST(CandidateHandlersOptions, OnlyFactorsAndMorehead) {
     HandlerRun r(PlusOneForm, 2);
     r.job.onlyFactors = true;
     uint32_t k = 3, n = 61;
-    while (!IsPrimeByGmp({k, 2, n, 1})) k += 2;
+    while (!GmpPrime({k, 2, n, 1})) k += 2;
     ASSERT_TRUE(r.candidate(k, n));
     EXPECT_EQ(r.count(std::to_string(k) + "*2^61 + 1 has no small factor.\r\n"), 1u);
     EXPECT_TRUE(r.announced().empty());

@@ -15,18 +15,20 @@
 namespace numen {
 namespace {
 
+using testing::GmpDigits;
+using testing::GmpPrime;
+
 using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
 using Fixture = testing::VerboseRunFixture;
 
-uint32_t Digits(const Candidate& N) { return uint32_t(testing::CandidateValue(N).str().size()); }
 
 std::string PrimeLine(const Candidate& N, const char* prefix, int a) {
     char t[200];
     std::snprintf(t, sizeof t, "%u*%u^%u + %d is prime! (%sa = %d) [%u digits]\r\n", N.k, N.b, N.n, N.c, prefix, a,
-                  Digits(N));
+                  GmpDigits(N));
     return t;
 }
 std::string CompositeLine(const Candidate& N, int a) {
@@ -40,7 +42,6 @@ std::string FailedLine(const Candidate& N, int a) {
     return t;
 }
 
-bool GmpPrime(const Candidate& N) { return mpz_probab_prime_p(testing::CandidateValue(N), 30) > 0; }
 
 TEST(ChainMemberTest, ChainMembersAboveSmallPrimesAgreeWithGmp) {
     // 2N + 1 = k*2^(n+1) + 3 above N = k*2^n + 1, and the next member

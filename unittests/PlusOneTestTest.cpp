@@ -20,15 +20,15 @@
 namespace numen {
 namespace {
 
+using testing::GmpDigits;
+using testing::GmpPrime;
+
 using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
 Mpz ValueOf(const Candidate& N) { return testing::CandidateValue(N); }
 
-bool GmpPrime(const Candidate& N) { return mpz_probab_prime_p(ValueOf(N), 30) > 0; }
-
-uint32_t Digits(const Candidate& N) { return uint32_t(ValueOf(N).str().size()); }
 
 uint32_t NextPrimeAfter(uint32_t p) {
     if (p < 2) return 2;
@@ -63,8 +63,8 @@ TEST(PlusOneTestBase2, ProvesPrimesInASearchWithTwoLines) {
         ASSERT_TRUE(PlusOneTestBase2(f.context(), N.k, N.n, 0, true, prime));
         EXPECT_TRUE(prime) << N.k << "*2^" << N.n;
         const uint32_t a = GmpNonResidue(N, 0), b = GmpNonResidue(N, a);
-        EXPECT_EQ(f.paneLines(), (Lines{PrimeLine(N, int32_t(a), 0, false, Digits(N)),
-                                        PrimeLine(N, int32_t(b), 0, true, Digits(N))}))
+        EXPECT_EQ(f.paneLines(), (Lines{PrimeLine(N, int32_t(a), 0, false, GmpDigits(N)),
+                                        PrimeLine(N, int32_t(b), 0, true, GmpDigits(N))}))
             << N.k << "*2^" << N.n;
         // Only the verified line leaves a record.
         EXPECT_EQ(f.folder.read("Numen.txt"), Format("%u*2^%u+1\n", N.k, N.n));
@@ -80,7 +80,7 @@ TEST(PlusOneTestBase2, NamesBasesThreeAndFiveWhenBothAreNonResidues) {
     bool prime = false;
     ASSERT_TRUE(PlusOneTestBase2(f.context(), N.k, N.n, 0, true, prime));
     EXPECT_TRUE(prime);
-    EXPECT_EQ(f.paneLines(), (Lines{PrimeLine(N, 3, 0, false, Digits(N)), PrimeLine(N, 5, 0, true, Digits(N))}));
+    EXPECT_EQ(f.paneLines(), (Lines{PrimeLine(N, 3, 0, false, GmpDigits(N)), PrimeLine(N, 5, 0, true, GmpDigits(N))}));
 }
 
 TEST(PlusOneTestBase2, ThirteenTakesBaseTwo) {
@@ -102,7 +102,7 @@ TEST(PlusOneTestBase2, VerifierModeGivesOneFinalLine) {
         ASSERT_TRUE(PlusOneTestBase2(f.context(), prime.k, prime.n, 0, false, isPrime));
         EXPECT_TRUE(isPrime);
         const uint32_t a = GmpNonResidue(prime, 0);
-        EXPECT_EQ(f.paneLines(), Lines{PrimeLine(prime, int32_t(a), 0, true, Digits(prime))});
+        EXPECT_EQ(f.paneLines(), Lines{PrimeLine(prime, int32_t(a), 0, true, GmpDigits(prime))});
         EXPECT_EQ(f.folder.read("Numen.txt"), "13*2^1000+1\n");
     }
     {
@@ -119,7 +119,7 @@ TEST(PlusOneTestBase2, VerifierModeGivesOneFinalLine) {
         bool isPrime = false;
         ASSERT_TRUE(PlusOneTestBase2(f.context(), prime.k, prime.n, 1, false, isPrime));
         EXPECT_TRUE(isPrime);
-        EXPECT_EQ(f.paneLines(), Lines{PrimeLine(prime, int32_t(GmpNonResidue(prime, 0)), 0, false, Digits(prime))});
+        EXPECT_EQ(f.paneLines(), Lines{PrimeLine(prime, int32_t(GmpNonResidue(prime, 0)), 0, false, GmpDigits(prime))});
     }
 }
 
@@ -222,7 +222,7 @@ TEST(PlusOneTestBase2, StopPrintsNoVerdict) {
         bool prime = false;
         EXPECT_FALSE(PlusOneTestBase2(run, 13, 1000, 0, true, prime));
         const Candidate N{13, 2, 1000, 1};
-        EXPECT_EQ(f.paneLines(), Lines{PrimeLine(N, int32_t(GmpNonResidue(N, 0)), 0, false, Digits(N))});
+        EXPECT_EQ(f.paneLines(), Lines{PrimeLine(N, int32_t(GmpNonResidue(N, 0)), 0, false, GmpDigits(N))});
     }
 }
 

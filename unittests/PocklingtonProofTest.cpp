@@ -21,14 +21,15 @@
 namespace numen {
 namespace {
 
+using testing::GmpDigits;
+using testing::GmpPrime;
+
 using testing::Mpz;
 using testing::RunFixture;
 using Lines = std::vector<std::string>;
 
 Mpz ValueOf(const Candidate& N) { return testing::CandidateValue(N); }
 
-bool GmpPrime(const Candidate& N) { return mpz_probab_prime_p(ValueOf(N), 30) > 0; }
-uint32_t Digits(const Candidate& N) { return uint32_t(ValueOf(N).str().size()); }
 
 // The first prime base after `after` (from 3) with (a/N) = -1, as GMP sees it.
 uint32_t GmpNonResidue(const Candidate& N, uint32_t after) {
@@ -84,7 +85,7 @@ TEST(PocklingtonProof, ProvesPrimesOfManyBasesWithTheBaseGmpPredicts) {
                 want.push_back(MayBePrimeLine(N, a));
                 a = GmpNonResidue(N, a);
             }
-            want.push_back(PrimeLine(N, int32_t(a), 0, RadixOf(b) < 65536, Digits(N)));
+            want.push_back(PrimeLine(N, int32_t(a), 0, RadixOf(b) < 65536, GmpDigits(N)));
             EXPECT_EQ(f.paneLines(), want) << N.k << "*" << b << "^" << n;
         }
     }

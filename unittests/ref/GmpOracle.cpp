@@ -14,6 +14,13 @@ Mpz CandidateValue(const Candidate& N) {
     return m;
 }
 
+bool GmpPrime(const Candidate& N) {
+    Mpz v = CandidateValue(N);
+    return mpz_cmp_ui(v.v, 1) > 0 && mpz_probab_prime_p(v.v, 30) > 0;
+}
+
+uint32_t GmpDigits(const Candidate& N) { return uint32_t(CandidateValue(N).str().size()); }
+
 std::string Mpz::str() const {
     char* s = mpz_get_str(nullptr, 10, v);
     std::string r(s);

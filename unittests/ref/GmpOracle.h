@@ -31,6 +31,9 @@ struct Mpz {
 
 // N = k*b^n + c as a GMP integer.
 Mpz CandidateValue(const Candidate& N);
+// N > 1 and prime by mpz_probab_prime_p (30 rounds); its decimal digits.
+bool GmpPrime(const Candidate& N);
+uint32_t GmpDigits(const Candidate& N);
 
 void ToMpz(mpz_t out, const BigInt& x);
 Mpz ToMpz(const BigInt& x);
