@@ -1,5 +1,6 @@
 #include "report/ResultLog.h"
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <utility>
@@ -56,12 +57,21 @@ void ResultLog::AppendWithRetry(const char* fileName, std::string_view text) {
     const std::string stored = StoredText(text);
     const std::string retrying = std::string("Cannot open ") + fileName + ": retrying...\r\n";
     const std::string blocking = std::string("Cannot open the file \"") + fileName + "\".";
+    const std::string abandoned = std::string("Cannot open ") + fileName + ": line not written (run stopped).\r\n";
     const unsigned tries = retry_.tries == 0 ? 1 : retry_.tries;
+    const auto stopped = [this] { return running_ != nullptr && !running_->load(); };
+    const auto slice = std::min(retry_.interval, std::chrono::milliseconds(100));
     for (;;) {
         for (unsigned i = 0; i < tries; ++i) {
             if (AppendOnce(path, stored)) return;
+            if (stopped()) {
+                PostToWindow(abandoned, PaneText);
+                return;
+            }
             PostToWindow(retrying, PaneText);
-            std::this_thread::sleep_for(retry_.interval);
+            // The wait is cut short by a stop request.
+            const auto until = std::chrono::steady_clock::now() + retry_.interval;
+            while (std::chrono::steady_clock::now() < until && !stopped()) std::this_thread::sleep_for(slice);
         }
         if (sink_ != nullptr) sink_->showBlockingMessage(blocking);
     }

@@ -6,9 +6,12 @@
 // Called from the worker thread only; no state beyond the settings is kept
 // between calls. File writes never drop a line: a file that cannot be opened
 // is retried (a pane line per failure), then the user is asked through the
-// sink's blocking message, and the retries begin again.
+// sink's blocking message, and the retries begin again — until the run is
+// asked to stop: a stopped run must end, and the line it could not write is
+// still in the pane (Continue finds the candidate again).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -50,6 +53,9 @@ public:
     const OutputOptions& options() const { return options_; }
     void setOptions(const OutputOptions& options) { options_ = options; }
     const std::filesystem::path& folder() const { return folder_; }
+    // The run's running flag: while it is false a file that cannot be opened
+    // is given up after one attempt. Null (the default): retried forever.
+    void setRunningFlag(const std::atomic<bool>* running) { running_ = running; }
 
     // The text to the sink with its kind (MessageKind); nothing without a sink.
     void PostToWindow(std::string_view text, int kind) const;
@@ -89,6 +95,7 @@ private:
     OutputOptions options_;
     RetryPolicy retry_;
     WallClock clock_;
+    const std::atomic<bool>* running_ = nullptr;
 };
 
 }  // namespace numen

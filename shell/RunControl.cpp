@@ -1,5 +1,6 @@
 #include "shell/RunControl.h"
 
+#include "platform/Priority.h"
 #include "search/CheckpointFile.h"
 #include "shell/FieldNormalisation.h"
 
@@ -66,6 +67,7 @@ StartResult RunControl::StartRun(bool continueRun) {
     SetResumeRequested(continueRun);
 
     log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_));
+    log_->setRunningFlag(&job_.running);
     run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}});
     run_->handlers = makeHandlers_(*run_);
     ended_ = errorSeen_ = false;
@@ -76,6 +78,7 @@ StartResult RunControl::StartRun(bool continueRun) {
 }
 
 void RunControl::runWorker() {
+    SetWorkerThreadPriority(settings_.WThreadPriority == 0);
     if (job_.mode == StandardMode)
         StandardLoop(*run_);
     else
@@ -99,7 +102,10 @@ void RunControl::post(int kind, std::string_view text) {
             setRunning(false);
             return;
         }
-        if (text == kArithmeticErrorLine) errorSeen_ = true;
+        // The arithmetic failure line and a reported factor that does not
+        // divide (which ends the run with "cestfini" as a finished one
+        // would): both mean the arithmetic cannot be trusted.
+        if (text == kArithmeticErrorLine || text.ends_with(" ERROR\r\n")) errorSeen_ = true;
         output_.showPaneText(text);
         return;
     case CurrentN:

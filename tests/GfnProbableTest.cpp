@@ -89,12 +89,17 @@ bool GfnProbableTest(const RunContext& run, uint32_t b, uint32_t n, bool& mayBeP
     RadixInt w(B);
     float errW = 0;
     if (!PowerRunGfnAlt(run, B, m, a * a2, exponent, 0, w, errW)) return false;
-    const bool mismatch = w.compare(Z) != 0;
-    run.log.ReportCompositeErr(form, int32_t(a * a2), 0, mismatch, errW);
+    CheckGfnMultiplicativity(run, form, a * a2, w, Z, errW);
+    return true;
+}
+
+void CheckGfnMultiplicativity(const RunContext& run, const Candidate& form, uint32_t ab, const RadixInt& W,
+                              const RadixInt& Z, float err) {
+    const bool mismatch = W.compare(Z) != 0;
+    run.log.ReportCompositeErr(form, int32_t(ab), 0, mismatch, err);
     // (ab)^e = a^e b^e holds in any correct arithmetic: a mismatch is a
     // fault of the computation, never a sign that the number is prime.
     if (mismatch) throw ArithmeticFault("generalized Fermat residues are not multiplicative");
-    return true;
 }
 
 }  // namespace numen

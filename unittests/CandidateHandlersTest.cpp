@@ -129,6 +129,49 @@ TEST(CandidateHandlersBox, OtherBasesAgreeWithGmp) {
     ExpectBoxAgreesWithGmp(MinusOneForm, 6, 1, 25, 2, 40, 1);
 }
 
+// Cullen mode is the algebraic loop with k = n: over n = 1..900 it finds
+// exactly the published Cullen and Woodall primes, each named as such.
+TEST(CandidateHandlersBox, CullenAndWoodallRunsFindThePublishedPrimes) {
+    const std::vector<uint32_t> cullen = {1, 141};
+    const std::vector<uint32_t> woodall = {2, 3, 6, 30, 75, 81, 115, 123, 249, 362, 384, 462, 512, 751, 822};
+    for (int form : {PlusOneForm, MinusOneForm}) {
+        HandlerRun r(form, 2);
+        r.job.a = 0;
+        r.job.b = 1;
+        r.job.c = 0;
+        r.job.nMin = 1;
+        r.job.nMax = 900;
+        AlgebraicLoop(r.run);
+        const int32_t c = form == PlusOneForm ? 1 : -1;
+        std::vector<uint32_t> got;
+        for (const auto& [k, n, cc] : r.announced())
+            if (k == n && cc == c) got.push_back(n);
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, form == PlusOneForm ? cullen : woodall);
+        const char* note = form == PlusOneForm ? " - Cullen (141*2^141 + 1) -\r\n" : " - Woodall (822*2^822 - 1) -\r\n";
+        EXPECT_EQ(r.count(note), 1u);
+    }
+}
+
+// Algebraic mode, k = 1 + n^2: every k*2^n + 1 GMP calls prime is announced.
+TEST(CandidateHandlersBox, AlgebraicRunAgreesWithGmp) {
+    HandlerRun r(PlusOneForm, 2);
+    r.job.a = 1;
+    r.job.b = 0;
+    r.job.c = 1;
+    r.job.nMin = 1;
+    r.job.nMax = 150;
+    AlgebraicLoop(r.run);
+    const std::set<Found> got = r.announced();
+    for (uint32_t n = 1; n <= 150; ++n) {
+        const uint32_t k = 1 + n * n;
+        if (n < 32 && k >= (1u << n)) continue;  // refused by the size check ("2 >= 2^1")
+        EXPECT_EQ(got.count({k, n, 1}) == 1, GmpPrime({k, 2, n, 1})) << k << "*2^" << n << " + 1";
+    }
+    for (const auto& [k, n, cc] : got) EXPECT_TRUE(GmpPrime({k, 2, n, cc})) << k << "*2^" << n;
+    EXPECT_EQ(r.count("Done.\r\n"), 1u);
+}
+
 // k and n of the first k*2^n - 1 (odd k from 3, n from 40) above which
 // `wanted` says the neighbourhood has the relation looked for.
 template <class Wanted>

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "arith/ArithmeticFault.h"
 #include "arith/CyclotomicValue.h"
 #include "ref/GmpOracle.h"
 #include "ref/RunFixture.h"
@@ -87,6 +88,22 @@ TEST(GfnProbableTest, PerfectPowerBases) {
         }
         EXPECT_EQ(seen, bases);
     }
+}
+
+// A verification whose residues are not multiplicative is a fault of the
+// arithmetic: the line comes first, then ArithmeticFault, never a verdict.
+TEST(GfnProbableTest, NonMultiplicativeResiduesAreAFault) {
+    RunFixture f;
+    f.log.setOptions({true, false, false});
+    const Candidate N{1, 30, 64, 1};
+    RadixInt W(900, 7), Z(900, 7);
+    EXPECT_NO_THROW(CheckGfnMultiplicativity(f.context(), N, 15, W, Z, 0.125f));
+    Z = RadixInt(900, 8);
+    EXPECT_THROW(CheckGfnMultiplicativity(f.context(), N, 15, W, Z, 0.125f), ArithmeticFault);
+    const auto lines = f.paneLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].find("verification failed"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1].rfind("1*30^64 + 1 : verification failed !? (a = 15", 0), 0u) << lines[1];
 }
 
 TEST(CyclotomicTest, TenBasesForAPrimeOneLineForAComposite) {

@@ -5,6 +5,8 @@
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -268,6 +270,25 @@ TEST_F(ResultLogTest, UnopenableFilesAreRetriedThenTheUserIsAskedAndNoLineIsLost
         EXPECT_EQ(ReadFile(folder / name), "first\nsecond\n");
         sink.onBlockingMessage = nullptr;
     }
+}
+
+// A stopped run gives a file it cannot open up after one attempt, with a
+// line saying so, instead of holding the stop up for ever.
+TEST_F(ResultLogTest, AStopEndsTheRetries) {
+    fs::remove_all(folder / "Numen.txt");
+    fs::create_directory(folder / "Numen.txt");
+    std::atomic<bool> running{true};
+    sink.onBlockingMessage = [&] { running = false; };
+    ResultLog log(&sink, folder, {}, RetryPolicy{std::chrono::milliseconds(1), 2});
+    log.setRunningFlag(&running);
+    log.ReportNote("kept in the pane", true);
+    EXPECT_EQ(sink.blockingMessages.size(), 1u);
+    const Lines expected = {"kept in the pane\r\n", "Cannot open Numen.txt: retrying...\r\n",
+                            "Cannot open Numen.txt: retrying...\r\n",
+                            "Cannot open Numen.txt: line not written (run stopped).\r\n"};
+    EXPECT_EQ(sink.texts(), expected);
+    sink.onBlockingMessage = nullptr;
+    fs::remove_all(folder / "Numen.txt");
 }
 
 // --- factors -----------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "arith/ArithmeticFault.h"
+#include "platform/Priority.h"
 #include "ref/TempFolder.h"
 #include "search/CheckpointFile.h"
 #include "shell/RunControl.h"
@@ -67,6 +68,7 @@ protected:
         s.kMin = kMin;
         s.kMax = kMax;
         s.kStep = 2;
+        s.WThreadPriority = 1;   // a test worker competes with other tests
         return s;
     }
     Settings Stored() { return ReadSettings(ini); }
@@ -76,6 +78,25 @@ protected:
     RecordingOutput output;
     FakeHandlers handlers;
 };
+
+// "Lowest" puts the worker under SCHED_IDLE, "normal" leaves it as the
+// starting thread is.
+TEST_F(RunControlTest, WorkerPriorityFollowsTheSetting) {
+    for (int setting : {0, 1}) {
+        bool idle = setting == 1;
+        handlers.onCandidate = [&idle](SearchRun&, uint32_t, uint32_t) {
+            idle = CurrentThreadIdle();
+            return true;
+        };
+        Settings s = Range(StandardMode, 2, 2, 3, 3);
+        s.WThreadPriority = setting;
+        RunControl control(temp.path(), s, output, handlers.factory());
+        ASSERT_EQ(control.StartRun(false), StartResult::Started);
+        control.Wait();
+        EXPECT_EQ(idle, setting == 0) << "WThreadPriority=" << setting;
+    }
+    EXPECT_FALSE(CurrentThreadIdle());
+}
 
 TEST_F(RunControlTest, StartWalksTheRangeAndStoresPositionAndEnd) {
     RunControl control(temp.path(), Range(StandardMode, 0, 3, 4, 6), output, handlers.factory());
@@ -154,6 +175,21 @@ TEST_F(RunControlTest, ArithmeticFaultEndsTheRunWithTheErrorLine) {
     control.Wait();
     EXPECT_EQ(control.LastEnd(), RunEnd::Error);
     EXPECT_EQ(output.lines().back(), std::string(kArithmeticErrorLine));
+    EXPECT_EQ(Stored().Running, 0);
+}
+
+// A reported factor that does not divide ends the run the way a finished
+// one ends ("cestfini"), but it is an arithmetic failure, not a finished run.
+TEST_F(RunControlTest, AFactorThatDoesNotDivideIsAnError) {
+    handlers.onCandidate = [](SearchRun& run, uint32_t, uint32_t) {
+        run.log.ReportFactor({1, 2, 11, -1}, 29);   // 2047 = 23 * 89
+        return run.job.running.load();
+    };
+    RunControl control(temp.path(), Range(StandardMode, 2, 3, 5, 7), output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    control.Wait();
+    EXPECT_EQ(control.LastEnd(), RunEnd::Error);
+    EXPECT_EQ(handlers.seen.size(), 1u);
     EXPECT_EQ(Stored().Running, 0);
 }
 

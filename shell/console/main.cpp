@@ -22,6 +22,7 @@
 #include "platform/Fpu.h"
 #include "shell/FieldNormalisation.h"
 #include "shell/IniFile.h"
+#include "platform/Priority.h"
 #include "shell/RunControl.h"
 #include "shell/Startup.h"
 #include "shell/console/ConsoleOutput.h"
@@ -147,6 +148,8 @@ int RunSearch(const fs::path& folder, bool continueRun) {
         std::fprintf(stderr, "numen-console: %s\n", error.c_str());
         return kExitFolderUnusable;
     }
+    // Before the worker exists, which inherits it.
+    SetProcessPriority(session.settings.Priority);
     ConsoleOutput output(stdout, ::isatty(STDOUT_FILENO) != 0);
     RunControl control(session.folder.empty() ? fs::path(".") : session.folder, session.settings, output);
     switch (control.StartRun(continueRun)) {

@@ -17,7 +17,7 @@ key() { tr -d '\r' < "$1/Numen.ini" | sed -n "s/^$2=//p"; }
 # checkpoint record every 1000 squarings.
 ini() {
     mkdir -p "$1"
-    printf '[Init]\r\nMode1=0\r\nMode2=0\r\nBase=2\r\nnMin=110000\r\nnMax=110000\r\nkMin=3\r\nkMax=3\r\nkStep=2\r\nnbIter=1000\r\nbPMax=1\r\nPMax=1000000\r\n' > "$1/Numen.ini"
+    printf '[Init]\r\nPriority=1\r\nWThreadPriority=1\r\nMode1=0\r\nMode2=0\r\nBase=2\r\nnMin=110000\r\nnMax=110000\r\nkMin=3\r\nkMax=3\r\nkStep=2\r\nnbIter=1000\r\nbPMax=1\r\nPMax=1000000\r\n' > "$1/Numen.ini"
 }
 verdicts() {  # the round-off error of a resumed run covers only its own steps
     grep -av -e "^Start:" -e "^Continue:" -e "^Stop:" "$1/Numen.log" | sed "s/, err = [0-9.e+-]*)/)/"

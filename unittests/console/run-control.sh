@@ -13,7 +13,7 @@ key() { tr -d '\r' < "$1/Numen.ini" | sed -n "s/^$2=//p"; }
 ini() {  # folder, then key=value lines
     local folder="$1"; shift
     mkdir -p "$folder"
-    { printf '[Init]\r\n'; for kv in "$@"; do printf '%s\r\n' "$kv"; done; } > "$folder/Numen.ini"
+    { printf '[Init]\r\nPriority=1\r\nWThreadPriority=1\r\n'; for kv in "$@"; do printf '%s\r\n' "$kv"; done; } > "$folder/Numen.ini"
 }
 # Waits (at most 60 s) until the file exists and holds the pattern.
 wait_for() {
