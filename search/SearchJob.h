@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "sieve/TrialLimit.h"
 #include "tests/RunContext.h"
@@ -35,6 +36,11 @@ struct SearchJob {
     bool morehead = false;
     TestOptions options;  // VerifComposites, Use16bitBRT
     ManualLimit trialLimit;  // the "Manual PMax" preference
+    // File and Verifier modes: the list, and the count of its lines already
+    // handled (File mode), advanced by the worker and read by the window on
+    // each kind-3 message.
+    std::string listFile;
+    std::atomic<int32_t> listLine{0};
 };
 
 // The run's description of its form, as the opening lines show it.

@@ -1,7 +1,10 @@
 #include "shell/RunControl.h"
 
 #include "platform/Priority.h"
+#include "search/Benchmarks.h"
 #include "search/CheckpointFile.h"
+#include "search/ListLoops.h"
+#include "search/SelfTest.h"
 #include "shell/FieldNormalisation.h"
 
 namespace numen {
@@ -16,7 +19,7 @@ RunControl::RunControl(std::filesystem::path folder, Settings settings, RunOutpu
                        HandlerFactory makeHandlers)
     : folder_(std::move(folder)), ini_(folder_), settings_(std::move(settings)), output_(output),
       makeHandlers_(std::move(makeHandlers)) {
-    listLine_.store(settings_.FileLine);
+    job_.listLine.store(settings_.FileLine);
 }
 
 RunControl::~RunControl() {
@@ -39,7 +42,8 @@ RunEnd RunControl::LastEnd() const {
     std::lock_guard lock(mutex_);
     if (WorkerAlive() || run_ == nullptr) return RunEnd::None;
     if (!ended_) return RunEnd::Stopped;
-    return errorSeen_ ? RunEnd::Error : RunEnd::ByItself;
+    if (errorSeen_) return RunEnd::Error;
+    return listRefused_ ? RunEnd::ListRefused : RunEnd::ByItself;
 }
 
 void RunControl::setRunning(bool running) {
@@ -55,7 +59,10 @@ StartResult RunControl::StartRun(bool continueRun) {
     StoreNormalisedFields(ini_, normalised);
     settings_ = normalised;
     if (continueRun && !CurrentValuesInRange(settings_)) return StartResult::OutOfRange;
-    if (settings_.Mode1 == FileMode || settings_.Mode1 == VerifierMode) return StartResult::ModeNotAvailable;
+    if (!continueRun && settings_.Mode1 == FileMode) {
+        settings_.FileLine = 0;
+        WriteSetting(ini_, settings_, "FileLine");
+    }
 
     FillSearchJob(settings_, job_);
     job_.continueRun = continueRun;
@@ -65,24 +72,49 @@ StartResult RunControl::StartRun(bool continueRun) {
         job_.c = 0;
     }
     SetResumeRequested(continueRun);
+    launch(WorkerCommand::Search);
+    return StartResult::Started;
+}
 
+StartResult RunControl::StartCommand(WorkerCommand command) {
+    if (command == WorkerCommand::Search) return StartRun(false);
+    if (WorkerAlive()) return StartResult::WorkerAlive;
+    Wait();
+    FillSearchJob(settings_, job_);
+    launch(command);
+    return StartResult::Started;
+}
+
+void RunControl::launch(WorkerCommand command) {
+    command_ = command;
+    job_.listFile = settings_.VerifierFilename;
+    job_.listLine.store(settings_.FileLine);
     log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_));
     log_->setRunningFlag(&job_.running);
     run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}});
     run_->handlers = makeHandlers_(*run_);
-    ended_ = errorSeen_ = false;
+    ended_ = errorSeen_ = listRefused_ = false;
     setRunning(true);
     workerDone_.store(false);
     worker_ = std::thread([this] { runWorker(); });
-    return StartResult::Started;
 }
 
 void RunControl::runWorker() {
     SetWorkerThreadPriority(settings_.WThreadPriority == 0);
-    if (job_.mode == StandardMode)
-        StandardLoop(*run_);
-    else
-        AlgebraicLoop(*run_);
+    switch (command_) {
+    case WorkerCommand::SelfTest: SelfTest(*run_); break;
+    case WorkerCommand::Benchmark: MainBenchmark(*run_); break;
+    case WorkerCommand::GfnBenchmark: GfnBenchmark(*run_); break;
+    case WorkerCommand::Base3Benchmark: Base3Benchmark(*run_); break;
+    case WorkerCommand::Search:
+        switch (job_.mode) {
+        case StandardMode: StandardLoop(*run_); break;
+        case FileMode: FileLoop(*run_); break;
+        case VerifierMode: VerifierLoop(*run_); break;
+        default: AlgebraicLoop(*run_); break;
+        }
+        break;
+    }
     workerDone_.store(true);
 }
 
@@ -106,6 +138,7 @@ void RunControl::post(int kind, std::string_view text) {
         // divide (which ends the run with "cestfini" as a finished one
         // would): both mean the arithmetic cannot be trusted.
         if (text == kArithmeticErrorLine || text.ends_with(" ERROR\r\n")) errorSeen_ = true;
+        if (IsListRefusal(text)) listRefused_ = true;
         output_.showPaneText(text);
         return;
     case CurrentN:
@@ -121,7 +154,7 @@ void RunControl::post(int kind, std::string_view text) {
         WriteSetting(ini_, settings_, "k");
         return;
     case ListLineChanged:
-        settings_.FileLine = listLine_.load();
+        settings_.FileLine = job_.listLine.load();
         WriteSetting(ini_, settings_, "FileLine");
         return;
     default: return;

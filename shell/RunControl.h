@@ -44,15 +44,19 @@ public:
 enum class StartResult {
     Started,
     OutOfRange,        // Continue: the current values lie outside the range
-    ModeNotAvailable,  // File and Verifier modes have no loop yet
     WorkerAlive,       // a run is going: the command is ignored
 };
+
+// What the worker runs: the search of the configured mode (Start and
+// Continue), the self-test, or one of the three benchmarks.
+enum class WorkerCommand { Search, SelfTest, Benchmark, GfnBenchmark, Base3Benchmark };
 
 // How the last run ended, as far as the front end must tell.
 enum class RunEnd {
     None,         // no run, or still running
     ByItself,     // "cestfini": range done, list done, k out of range
     Error,        // the arithmetic error line, then "cestfini"
+    ListRefused,  // a list run that could not begin (unreadable list, wrong header)
     Stopped,      // the running flag was cleared; no "cestfini"
 };
 
@@ -74,7 +78,11 @@ public:
     // Start (continueRun false) or Continue (true): normalise the fields and
     // write them back, check the position (Continue), store Running 1 and
     // start the mode's loop on the worker thread.
+    // File mode's Start also sets the list line to 0 ("FileLine").
     StartResult StartRun(bool continueRun);
+    // Test and the benchmarks: no normalisation, no position check; the
+    // running state as for a run.
+    StartResult StartCommand(WorkerCommand command);
 
     // The Stop button: Running 0 in "Numen.ini", the worker ends at its next
     // poll.
@@ -91,7 +99,7 @@ public:
 
     // The list-line counter of File and Verifier modes: their loop advances
     // it and posts kind 3, on which it is stored as "FileLine".
-    std::atomic<int32_t>& listLine() { return listLine_; }
+    std::atomic<int32_t>& listLine() { return job_.listLine; }
 
     Settings settings() const;
     const SearchJob& job() const { return job_; }
@@ -103,6 +111,7 @@ public:
 private:
     void setRunning(bool running);
     void runWorker();
+    void launch(WorkerCommand command);
 
     std::filesystem::path folder_;
     IniFile ini_;
@@ -114,9 +123,9 @@ private:
     std::unique_ptr<SearchRun> run_;
     std::thread worker_;
     std::atomic<bool> workerDone_{true};
-    std::atomic<int32_t> listLine_{0};
+    WorkerCommand command_ = WorkerCommand::Search;
     mutable std::mutex mutex_;   // settings_ and the end flags, between the two threads
-    bool ended_ = false, errorSeen_ = false;
+    bool ended_ = false, errorSeen_ = false, listRefused_ = false;
 };
 
 }  // namespace numen

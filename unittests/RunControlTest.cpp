@@ -215,10 +215,35 @@ TEST_F(RunControlTest, RefusalsStartNothing) {
     EXPECT_EQ(Stored().nMin, 2u);   // normalised and written back all the same
     EXPECT_EQ(Stored().Running, 0);
 
-    RunControl file(temp.path(), Range(FileMode, 2, 3, 5, 7), output, handlers.factory());
-    EXPECT_EQ(file.StartRun(false), StartResult::ModeNotAvailable);
     EXPECT_TRUE(handlers.seen.empty());
     EXPECT_TRUE(output.lines().empty());
+}
+
+// File mode: Start begins the list again, Continue keeps its line. The Test
+// and benchmark commands take the settings as they are.
+TEST_F(RunControlTest, ListLineAndCommandsWithoutNormalisation) {
+    Settings s = Range(FileMode, 2, 3, 5, 7);
+    s.FileLine = 7;
+    s.VerifierFilename = "list.txt";
+    {
+        RunControl control(temp.path(), s, output, handlers.factory());
+        ASSERT_EQ(control.StartRun(true), StartResult::Started);
+        EXPECT_EQ(control.job().listFile, "list.txt");
+        control.Wait();
+        EXPECT_EQ(Stored().FileLine, 7);
+        ASSERT_EQ(control.StartRun(false), StartResult::Started);
+        control.Wait();
+        EXPECT_EQ(Stored().FileLine, 0);
+    }
+    testing::TempFolder other;
+    Settings raw = Range(StandardMode, 0, 3, 4, 6);   // nMin 0 would be normalised to 2
+    RunControl control(other.path(), raw, output, handlers.factory());
+    ASSERT_EQ(control.StartCommand(WorkerCommand::SelfTest), StartResult::Started);
+    control.Wait();
+    EXPECT_EQ(control.LastEnd(), RunEnd::ByItself);
+    const std::string ini = other.read("Numen.ini");
+    EXPECT_EQ(ini.find("nMin="), std::string::npos) << ini;
+    EXPECT_NE(ini.find("Running=0"), std::string::npos) << ini;
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ constexpr int kExitFolderUnusable = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 3;
 constexpr int kExitArithmeticError = 4;
-constexpr int kExitNotAvailable = 5;
+constexpr int kExitListRefused = 5;
 constexpr int kExitOutOfRange = 6;
 
 void PrintUsage(std::FILE* out) {
@@ -55,14 +55,16 @@ void PrintUsage(std::FILE* out) {
                  "  profile    probe the processor, update its keys in Numen.ini, print it\n"
                  "  start      start the configured search from the beginning of its range\n"
                  "  continue   continue the search from the stored n and k\n"
-                 "  test       run the self-test (not available yet)\n"
-                 "  bench      run the benchmarks (not available yet)\n"
+                 "  test       run the self-test\n"
+                 "  bench      run the main benchmark (NumenMarks)\n"
+                 "  bench-gfn  run the generalized-Fermat benchmark\n"
+                 "  bench-base3  run the base-3 benchmark\n"
                  "\n"
                  "Ctrl-C (SIGINT), SIGTERM and SIGHUP stop a run at its next poll; the\n"
                  "checkpoint is kept and 'continue' goes on from there.\n"
                  "\n"
                  "exit status: 0 run ended by itself, 1 folder unusable or in use, 2 usage,\n"
-                 "3 stopped by a signal, 4 arithmetic error, 5 not available yet,\n"
+                 "3 stopped by a signal, 4 arithmetic error, 5 list cannot be used,\n"
                  "6 current values out of range for continue\n");
 }
 
@@ -134,9 +136,10 @@ int RunProfile(const fs::path& folder) {
     return kExitDone;
 }
 
-// Runs Start or Continue to its end. The stop signals are blocked in every
-// thread and taken here, so the worker is never interrupted inside a write.
-int RunSearch(const fs::path& folder, bool continueRun) {
+// Runs Start, Continue, the self-test or a benchmark to its end. The stop
+// signals are blocked in every thread and taken here, so the worker is never
+// interrupted inside a write.
+int RunWorker(const fs::path& folder, WorkerCommand command, bool continueRun) {
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stopSignals, s);
@@ -152,15 +155,13 @@ int RunSearch(const fs::path& folder, bool continueRun) {
     SetProcessPriority(session.settings.Priority);
     ConsoleOutput output(stdout, ::isatty(STDOUT_FILENO) != 0);
     RunControl control(session.folder.empty() ? fs::path(".") : session.folder, session.settings, output);
-    switch (control.StartRun(continueRun)) {
+    const StartResult started =
+        command == WorkerCommand::Search ? control.StartRun(continueRun) : control.StartCommand(command);
+    switch (started) {
     case StartResult::Started: break;
     case StartResult::OutOfRange:
         std::fprintf(stderr, "numen-console: %s\n", WithLineFeeds(kOutOfRangeText).c_str());
         return kExitOutOfRange;
-    case StartResult::ModeNotAvailable:
-        std::fprintf(stderr, "numen-console: mode %d (File or Verifier) is not available yet\n",
-                     control.settings().Mode1);
-        return kExitNotAvailable;
     case StartResult::WorkerAlive: return kExitUsage;   // cannot happen: the control is new
     }
 
@@ -177,6 +178,7 @@ int RunSearch(const fs::path& folder, bool continueRun) {
     if (signalled && control.LastEnd() == RunEnd::Stopped) return kExitStopped;
     switch (control.LastEnd()) {
     case RunEnd::Error: return kExitArithmeticError;
+    case RunEnd::ListRefused: return kExitListRefused;
     case RunEnd::Stopped: return kExitStopped;
     default: return kExitDone;
     }
@@ -190,14 +192,12 @@ int Main(int argc, char** argv) {
     std::string_view command = argv[1];
     fs::path folder = argc == 3 ? fs::path(argv[2]) : fs::path();
     if (command == "profile") return RunProfile(folder);
-    if (command == "start") return RunSearch(folder, false);
-    if (command == "continue") return RunSearch(folder, true);
-    for (const char* later : {"test", "bench"}) {
-        if (command == later) {
-            std::fprintf(stderr, "numen-console: command '%s' is not available yet\n", later);
-            return kExitNotAvailable;
-        }
-    }
+    if (command == "start") return RunWorker(folder, WorkerCommand::Search, false);
+    if (command == "continue") return RunWorker(folder, WorkerCommand::Search, true);
+    if (command == "test") return RunWorker(folder, WorkerCommand::SelfTest, false);
+    if (command == "bench") return RunWorker(folder, WorkerCommand::Benchmark, false);
+    if (command == "bench-gfn") return RunWorker(folder, WorkerCommand::GfnBenchmark, false);
+    if (command == "bench-base3") return RunWorker(folder, WorkerCommand::Base3Benchmark, false);
     if (command == "help" || command == "--help" || command == "-h") {
         PrintUsage(stdout);
         return kExitDone;

@@ -70,13 +70,13 @@ ini "$b" Mode1=0 Mode2=0 Base=2 nMin=0 nMax=0 kMin=4 kMax=10 kStep=1 n=1 k=1
 [ "$(key "$b" nMin)/$(key "$b" kMin)/$(key "$b" kMax)/$(key "$b" kStep)/$(key "$b" b)" = "2/5/11/2/1" ] \
     || fail "fields not written back normalised: $(tr -d '\r' < "$b/Numen.ini" | tr '\n' ' ')"
 
-# File mode has no loop yet.
+# File mode with a list that cannot be opened: the one line, status 5.
 f="$work/f"
-ini "$f" Mode1=3 Mode2=0 Base=2
-"$console" start "$f" > /dev/null 2> "$work/f.err"
+ini "$f" Mode1=3 Mode2=0 Base=2 VerifierFilename=missing.txt
+"$console" start "$f" > "$work/f.out" 2> "$work/f.err"
 status=$?
-[ "$status" -eq 5 ] || fail "file mode: exit $status, expected 5"
-[ "$(wc -l < "$work/f.err")" -eq 1 ] || fail "file mode: $(cat "$work/f.err")"
+[ "$status" -eq 5 ] || fail "file mode, missing list: exit $status, expected 5"
+grep -q '^Cannot open "missing.txt".' "$work/f.out" || fail "file mode: $(cat "$work/f.out" "$work/f.err")"
 
 "$console" bogus "$f" > /dev/null 2>&1
 status=$?
