@@ -126,20 +126,25 @@ void RunControl::Stop() {
 void RunControl::Interrupt() { job_.running.store(false); }
 
 void RunControl::post(int kind, std::string_view text) {
+    if (kind == PaneText && text != RunEndedText) {
+        {
+            std::lock_guard lock(mutex_);
+            // The arithmetic failure line and a reported factor that does
+            // not divide (which ends the run with "cestfini" as a finished
+            // one would): both mean the arithmetic cannot be trusted.
+            if (text == kArithmeticErrorLine || text.ends_with(" ERROR\r\n")) errorSeen_ = true;
+            if (IsListRefusal(text)) listRefused_ = true;
+        }
+        // Outside the lock: a window shows the text on its own thread while
+        // the worker waits, and that thread may call Stop meanwhile.
+        output_.showPaneText(text);
+        return;
+    }
     std::lock_guard lock(mutex_);
     switch (kind) {
-    case PaneText:
-        if (text == RunEndedText) {
-            ended_ = true;
-            setRunning(false);
-            return;
-        }
-        // The arithmetic failure line and a reported factor that does not
-        // divide (which ends the run with "cestfini" as a finished one
-        // would): both mean the arithmetic cannot be trusted.
-        if (text == kArithmeticErrorLine || text.ends_with(" ERROR\r\n")) errorSeen_ = true;
-        if (IsListRefusal(text)) listRefused_ = true;
-        output_.showPaneText(text);
+    case PaneText:   // "cestfini"
+        ended_ = true;
+        setRunning(false);
         return;
     case CurrentN:
         settings_.n = std::string(text);
