@@ -126,6 +126,7 @@ void RunControl::Stop() {
 void RunControl::Interrupt() { job_.running.store(false); }
 
 void RunControl::post(int kind, std::string_view text) {
+    bool ended = false;
     if (kind == PaneText && text != RunEndedText) {
         {
             std::lock_guard lock(mutex_);
@@ -140,12 +141,39 @@ void RunControl::post(int kind, std::string_view text) {
         output_.showPaneText(text);
         return;
     }
+    {
+        std::lock_guard lock(mutex_);
+        if (!storePosted(kind, text)) {
+            if (kind == PaneText) ended = true;
+        }
+    }
+    if (ended) {
+        output_.runEnded();
+        return;
+    }
+    if (kind == CurrentN || kind == CurrentK) output_.showPosition(kind, text);
+    if (kind == ListLineChanged) output_.showPosition(kind, std::to_string(job_.listLine.load()));
+}
+
+void RunControl::ChangeSettings(const Settings& now) {
     std::lock_guard lock(mutex_);
+    Settings next = now;
+    if (WorkerAlive()) {
+        next.n = settings_.n;
+        next.k = settings_.k;
+        next.FileLine = settings_.FileLine;
+        next.Running = settings_.Running;
+    }
+    SaveSettings(ini_, settings_, next);
+    settings_ = next;
+}
+
+bool RunControl::storePosted(int kind, std::string_view text) {
     switch (kind) {
     case PaneText:   // "cestfini"
         ended_ = true;
         setRunning(false);
-        return;
+        return false;
     case CurrentN:
         settings_.n = std::string(text);
         WriteSetting(ini_, settings_, "n");
@@ -153,16 +181,16 @@ void RunControl::post(int kind, std::string_view text) {
             settings_.nMin = CurrentValue(settings_.n);
             WriteSetting(ini_, settings_, "nMin");
         }
-        return;
+        return true;
     case CurrentK:
         settings_.k = std::string(text);
         WriteSetting(ini_, settings_, "k");
-        return;
+        return true;
     case ListLineChanged:
         settings_.FileLine = job_.listLine.load();
         WriteSetting(ini_, settings_, "FileLine");
-        return;
-    default: return;
+        return true;
+    default: return false;
     }
 }
 

@@ -39,6 +39,12 @@ public:
     // A log file stays locked: tell the user, return once acknowledged (or
     // given up on because `stopRequested` turned true).
     virtual void showBlockingMessage(std::string_view text, const std::atomic<bool>& running) = 0;
+    // The position the worker posted (kind 1 current n, 2 current k, 3 the
+    // list line as text), after it was stored; the window shows it in its
+    // fields. Nothing by default.
+    virtual void showPosition(int /*kind*/, std::string_view /*text*/) {}
+    // "cestfini": the run ended by itself and the stopped state is stored.
+    virtual void runEnded() {}
 };
 
 enum class StartResult {
@@ -102,6 +108,10 @@ public:
     std::atomic<int32_t>& listLine() { return job_.listLine; }
 
     Settings settings() const;
+    // The front end's changes (menus, dialogs, edited fields): the keys that
+    // differ are written. While a worker runs, the keys the worker posts
+    // (n, k, FileLine, Running) keep the values it stored.
+    void ChangeSettings(const Settings& now);
     const SearchJob& job() const { return job_; }
 
     // MessageSink, called by the worker.
@@ -112,6 +122,7 @@ private:
     void setRunning(bool running);
     void runWorker();
     void launch(WorkerCommand command);
+    bool storePosted(int kind, std::string_view text);   // under mutex_; true: show it
 
     std::filesystem::path folder_;
     IniFile ini_;

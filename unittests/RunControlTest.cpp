@@ -25,6 +25,13 @@ public:
         texts.emplace_back(text);
     }
     void showBlockingMessage(std::string_view, const std::atomic<bool>&) override {}
+    void showPosition(int kind, std::string_view text) override {
+        std::lock_guard lock(mutex);
+        positions.emplace_back(std::to_string(kind) + ":" + std::string(text));
+    }
+    void runEnded() override { ++ends; }
+    std::vector<std::string> positions;
+    std::atomic<int> ends{0};
     std::vector<std::string> lines() {
         std::lock_guard lock(mutex);
         return texts;
@@ -191,6 +198,39 @@ TEST_F(RunControlTest, AFactorThatDoesNotDivideIsAnError) {
     EXPECT_EQ(control.LastEnd(), RunEnd::Error);
     EXPECT_EQ(handlers.seen.size(), 1u);
     EXPECT_EQ(Stored().Running, 0);
+}
+
+// The window hears of each stored position and of the end; its own changes
+// are written, but never over what a running worker stored.
+TEST_F(RunControlTest, PositionsEndsAndTheFrontEndsChanges) {
+    RunControl control(temp.path(), Range(StandardMode, 2, 2, 5, 7), output, handlers.factory());
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    control.Wait();
+    EXPECT_EQ(output.positions, (std::vector<std::string>{"1:2", "2:5", "1:2", "2:7", "1:2", "2:7"}));
+    EXPECT_EQ(output.ends.load(), 1);
+
+    Settings changed = control.settings();
+    changed.Info = 0;
+    changed.n = "99";
+    control.ChangeSettings(changed);
+    EXPECT_EQ(Stored().Info, 0);
+    EXPECT_EQ(Stored().n, "99");   // no worker: taken as given
+
+    std::atomic<bool> release{false};
+    handlers.onCandidate = [&release](SearchRun&, uint32_t, uint32_t) {
+        while (!release) std::this_thread::yield();
+        return true;
+    };
+    ASSERT_EQ(control.StartRun(false), StartResult::Started);
+    while (Stored().k != "5") std::this_thread::yield();
+    Settings during = control.settings();
+    during.n = "1234";
+    during.Screen = 1;
+    control.ChangeSettings(during);
+    release = true;
+    control.Wait();
+    EXPECT_EQ(Stored().Screen, 1);
+    EXPECT_EQ(Stored().n, "2");
 }
 
 TEST_F(RunControlTest, CullenTakesKEqualToNAndMovesNMinAlong) {
