@@ -166,6 +166,8 @@ void RunControl::ChangeSettings(const Settings& now) {
     }
     SaveSettings(ini_, settings_, next);
     settings_ = next;
+    // A running loop takes a new nbIter at its next checkpoint decision.
+    job_.live.nbIter.store(next.nbIter, std::memory_order_relaxed);
 }
 
 bool RunControl::storePosted(int kind, std::string_view text) {

@@ -9,7 +9,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,9 +26,11 @@
 #include <fstream>
 #include <vector>
 
+#include "platform/Autostart.h"
 #include "platform/Priority.h"
 #include "search/SearchJob.h"
 #include "shell/FieldNormalisation.h"
+#include "shell/gui/OptionDialogs.h"
 
 namespace numen {
 
@@ -230,10 +231,8 @@ void MainWindow::buildMenus() {
     add(formMenu, Command::FormAny, [this] { change([](Settings& s) { s.Mode2 = AnyForm; }); });
     formMenu->addSeparator();
     add(formMenu, Command::FormBase, [this] {
-        bool ok = false;
-        const int base = QInputDialog::getInt(this, "Base", "Base (2 to 999999)", int(control_->settings().Base), 2,
-                                              999999, 1, &ok);
-        if (ok) change([base](Settings& s) { s.Base = uint32_t(base); });
+        BaseDialog dialog(control_->settings(), this);
+        if (dialog.exec() == QDialog::Accepted) change([&dialog](Settings& s) { s = dialog.applied(s); });
     });
 
     QMenu* modeMenu = menuBar()->addMenu("&Mode");
@@ -270,7 +269,12 @@ void MainWindow::buildMenus() {
         change([](Settings& s) { s.TrayIcon = s.TrayIcon != 0 ? 0 : 1; });
         buildTray();
     });
-    add(optionsMenu, Command::Autostart, setting(&Settings::Service));
+    add(optionsMenu, Command::Autostart, [this] {
+        const bool on = control_->settings().Service == 0;
+        const bool done = SetAutostart(on, QCoreApplication::applicationFilePath().toStdString(),
+                                       std::filesystem::absolute(folder_));
+        change([on, done](Settings& s) { s.Service = on && done ? 1 : 0; });
+    });
     add(optionsMenu, Command::Hide, [this] {
         if (tray_ == nullptr && !ask(kHideQuestion)) return;
         change([](Settings& s) { s.isHidden = 1; });
@@ -284,14 +288,20 @@ void MainWindow::buildMenus() {
             change([level](Settings& s) { s.Priority = level; });
         });
     optionsMenu->addSeparator();
-    add(optionsMenu, Command::Preferences, [] {});
-    add(optionsMenu, Command::Advanced, [] {});
+    add(optionsMenu, Command::Preferences, [this] {
+        PreferencesDialog dialog(control_->settings(), this);
+        if (dialog.exec() == QDialog::Accepted) change([&dialog](Settings& s) { s = dialog.applied(s); });
+    });
+    add(optionsMenu, Command::Advanced, [this] {
+        AdvancedDialog dialog(control_->settings(), this);
+        if (dialog.exec() == QDialog::Accepted) change([&dialog](Settings& s) { s = dialog.applied(s); });
+    });
     optionsMenu->addSeparator();
     add(optionsMenu, Command::Exit, [this] { close(); });
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
-    add(helpMenu, Command::HelpContents, [] {});
-    add(helpMenu, Command::Records, [] {});
+    add(helpMenu, Command::HelpContents, [this] { HelpDialog(this).exec(); });
+    add(helpMenu, Command::Records, [this] { RecordsDialog(this).exec(); });
     add(helpMenu, Command::About, [this] {
         QMessageBox::about(this, "About Numen",
                            "Numen\nSearches for and proves large primes of special forms.\nVersion 0.1");
@@ -404,9 +414,6 @@ void MainWindow::refreshState() {
         a->setChecked(state.checked);
         a->setVisible(state.shown);
     }
-    // Their dialogs are not built yet.
-    for (Command unbuilt : {Command::Preferences, Command::Advanced, Command::HelpContents, Command::Records})
-        action(unbuilt)->setEnabled(false);
     startButton_->setEnabled(!isRunning);
     toNMin_->setEnabled(!isRunning);
     toKMin_->setEnabled(!isRunning);
