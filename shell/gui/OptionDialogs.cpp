@@ -43,10 +43,18 @@ QString PMaxText(double pMax) {
     return text;
 }
 
+QDialogButtonBox* CloseButton(QDialog* dialog) {
+    auto* box = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(box, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    return box;
+}
+
 QPlainTextEdit* Page(QWidget* parent, const QString& text) {
     auto* pane = Named(new QPlainTextEdit(text, parent), "pane", 1002);
     pane->setReadOnly(true);
-    pane->setMinimumSize(560, 380);
+    pane->setMinimumSize(620, 420);
+    // The pages line their columns up.
+    pane->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     return pane;
 }
 
@@ -162,16 +170,15 @@ HelpDialog::HelpDialog(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(language_);
     layout->addWidget(pane_, 1);
-    layout->addWidget(Buttons(this, false));
+    layout->addWidget(CloseButton(this));
 }
 
 RecordsDialog::RecordsDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Records");
     auto* pane = Page(this, RecordsText());
-    pane->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pane, 1);
-    layout->addWidget(Buttons(this, false));
+    layout->addWidget(CloseButton(this));
 }
 
 }  // namespace numen
