@@ -162,6 +162,43 @@ private slots:
         QTest::keyClicks(a, "-1x2");
         QCOMPARE(a->text(), QString("-12"));
     }
+
+    void messagesReachTheFieldsAndThePane() {
+        QTemporaryDir dir;
+        MainWindow w(dir.path().toStdString(), SmallRange());
+        w.showPosition(ListLineChanged, "17");
+        QCOMPARE(Text(w, "fileLine"), QString("17"));
+        w.showPosition(CurrentN, "4242");
+        QCOMPARE(Text(w, "currentN"), QString("4242"));
+        // The pane keeps whole lines and stays near its limit.
+        const std::string line(99, 'y');
+        for (int i = 0; i < 600; ++i) w.showPaneText(line + "\r\n");
+        w.showPaneText("progress");
+        w.showPaneText("later progress");
+        const QString pane = w.findChild<QPlainTextEdit*>("pane")->toPlainText();
+        QVERIFY(pane.size() <= 25100);
+        QVERIFY(pane.startsWith(QString(99, 'y') + "\n"));
+        QVERIFY(pane.endsWith("\nlater progress"));
+        QCOMPARE(pane, QString::fromStdString(w.paneBuffer().text()));
+    }
+
+    void hideWithoutTrayAsksFirst() {
+        QTemporaryDir dir;
+        MainWindow w(dir.path().toStdString(), SmallRange());
+        w.show();
+        QString asked;
+        w.ask = [&asked](const QString& q) {
+            asked = q;
+            return false;
+        };
+        w.action(Command::Hide)->trigger();
+        QVERIFY(asked.startsWith("Numen is going to be hidden!"));
+        QVERIFY(w.isVisible());
+        w.ask = [](const QString&) { return true; };
+        w.action(Command::Hide)->trigger();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(ReadSettings(IniFile(dir.path().toStdString())).isHidden, 1);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)
