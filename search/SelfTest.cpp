@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "platform/Fpu.h"
+#include "search/CheckpointFile.h"
 #include "sieve/SmallPrimes.h"
 
 namespace numen {
@@ -49,6 +52,48 @@ public:
 private:
     SearchJob& job_;
     uint32_t saved_;
+};
+
+// The checkpoint files of an interrupted search, kept under another name
+// while the list runs: its large entries write and delete "Numen.dta" and
+// "Numen.dtf" like any large candidate, which would throw away the search's
+// saved work before its Continue. Put back however the test ends (after
+// RunGuarded's own deletion on an arithmetic failure); the test's own files
+// go. Files left aside by a test that crashed are not overwritten: then the
+// folder is left as it is.
+class SearchCheckpointAside {
+public:
+    explicit SearchCheckpointAside(const std::filesystem::path& folder)
+        : folder_(folder), files_{CheckpointPath(folder), TransformStatePath(folder)} {
+        std::error_code error;
+        for (const auto& file : files_)
+            if (std::filesystem::exists(Aside(file), error)) return;
+        for (const auto& file : files_) {
+            if (!std::filesystem::exists(file, error)) continue;
+            std::filesystem::rename(file, Aside(file), error);
+            if (!error) active_ = true;
+        }
+    }
+    ~SearchCheckpointAside() {
+        if (!active_) return;
+        DeleteCheckpoint(folder_);
+        std::error_code error;
+        for (const auto& file : files_) {
+            if (std::filesystem::exists(Aside(file), error)) std::filesystem::rename(Aside(file), file, error);
+        }
+    }
+    SearchCheckpointAside(const SearchCheckpointAside&) = delete;
+    SearchCheckpointAside& operator=(const SearchCheckpointAside&) = delete;
+
+    static std::filesystem::path Aside(const std::filesystem::path& file) {
+        std::filesystem::path aside = file;
+        return aside += ".search";
+    }
+
+private:
+    std::filesystem::path folder_;
+    std::filesystem::path files_[2];
+    bool active_ = false;
 };
 
 const CandidateHandler& HandlerOf(const CandidateHandlers& handlers, SelfTestHandler which) {
@@ -144,6 +189,7 @@ int FirstFailingCheck(const CheckArithmetic& a) {
 int SelfTest(SearchRun& run) { return SelfTest(run, kSelfTestEntryCount, BigIntCheckArithmetic()); }
 
 int SelfTest(SearchRun& run, size_t entryCount, const CheckArithmetic& arithmetic) {
+    const SearchCheckpointAside aside(run.log.folder());
     return RunGuarded(run, [&run, entryCount, &arithmetic] {
         SetX87ExtendedPrecision();
         InitSmallPrimes();

@@ -44,7 +44,10 @@ int SelfTest(SearchRun& run);
 // kSelfTestEntryCount), with the checks made of the given operations: the
 // tests' way to run a quick prefix or a broken arithmetic. "Test OK." then
 // means that this prefix ran to its end. The job's base is restored on every
-// way out: end, stop, arithmetic failure.
+// way out: end, stop, arithmetic failure. So are the checkpoint files of an
+// interrupted search ("Numen.dta", "Numen.dtf" are set aside as
+// "Numen.dta.search", "Numen.dtf.search" meanwhile): the list's large
+// entries use and delete those files as any large candidate does.
 int SelfTest(SearchRun& run, size_t entryCount, const CheckArithmetic& arithmetic);
 
 }  // namespace numen

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -446,6 +447,51 @@ TEST(SelfTestRunList, ArithmeticFaultInAnEntryEndsWithTheErrorLineAndRestoresThe
     EXPECT_EQ(pane[pane.size() - 2], "Error!!! (rounding or checksum or not enough memory.)\r\n");
     EXPECT_EQ(pane.back(), RunEndedText);
     EXPECT_FALSE(t.paneHas("\r\nTest OK.\r\n"));
+}
+
+// A search stopped on a large candidate left its checkpoint; the list's
+// large entries write and delete theirs in the same files. However the test
+// ends, the search's files are back and the test's are gone.
+TEST(SelfTestRunList, KeepsTheCheckpointOfAnInterruptedSearch) {
+    enum End { ToTheEnd, Stopped, Failed };
+    for (End end : {ToTheEnd, Stopped, Failed}) {
+        SCOPED_TRACE(int(end));
+        SelfTestRun t;
+        t.folder.write("Numen.dta", "search record");
+        t.folder.write("Numen.dtf", "search state");
+        RecordingHandlers handlers;
+        if (end == Stopped) handlers.stopAt = 3;
+        if (end == Failed) handlers.failAt = 3;
+        handlers.install(t);
+        bool sawSearchFiles = false;
+        const CandidateHandler recording = t.run.handlers.checkPlusB;
+        t.run.handlers.checkPlusB = [&](uint32_t k, uint32_t n, uint32_t depth, bool verify) {
+            sawSearchFiles |= std::filesystem::exists(t.folder / "Numen.dta") &&
+                              t.folder.read("Numen.dta") == "search record";
+            t.folder.write("Numen.dta", "test record");  // a large entry's own
+            t.folder.write("Numen.dtf", "test state");
+            return recording(k, n, depth, verify);
+        };
+        SelfTest(t.run);
+        EXPECT_FALSE(sawSearchFiles);
+        EXPECT_EQ(t.folder.read("Numen.dta"), "search record");
+        EXPECT_EQ(t.folder.read("Numen.dtf"), "search state");
+        EXPECT_FALSE(std::filesystem::exists(t.folder / "Numen.dta.search"));
+        EXPECT_FALSE(std::filesystem::exists(t.folder / "Numen.dtf.search"));
+    }
+}
+
+// Files set aside by a test that crashed are never overwritten: the folder
+// is then left as it is, and the test's own files are deleted as usual.
+TEST(SelfTestRunList, LeavesFilesAsideFromACrashedTestAlone) {
+    SelfTestRun t;
+    t.folder.write("Numen.dta.search", "older search record");
+    t.folder.write("Numen.dta", "crashed test record");
+    RecordingHandlers handlers;
+    handlers.install(t);
+    SelfTest(t.run, 1, BigIntCheckArithmetic());
+    EXPECT_EQ(t.folder.read("Numen.dta.search"), "older search record");
+    EXPECT_EQ(t.folder.read("Numen.dta"), "crashed test record");
 }
 
 // The first 15 entries (up to 6820 bits) through the real handlers, a few
