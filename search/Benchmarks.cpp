@@ -2,7 +2,9 @@
 // over them and the guard around each.
 #include "search/Benchmarks.h"
 
+#include <functional>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "arith/ArithmeticFault.h"
@@ -33,18 +35,13 @@ int BenchmarkGuarded(SearchRun& run, const std::function<void()>& body) {
 
 void Post(SearchRun& run, const std::string& text) { run.log.PostToWindow(text, PaneText); }
 
-// One k*2^n + 1 size: its line, unmarked (markIndex 0) or with its mark;
-// false when stopped.
-bool RunBase2Size(SearchRun& run, const TimingContext& context, uint32_t k, const SquaringSize& size,
-                  int markIndex = 0, double constant = 0, int* mark = nullptr) {
-    const std::optional<Timing> timing = TimeBase2Squarings(context, k, size.n, size.count);
-    if (!timing) return false;
-    const double perMul = timing->seconds / size.count;
-    if (markIndex == 0) {
-        Post(run, TimingLine(k, 2, size.n, perMul, timing->err));
-    } else {
-        *mark = BenchmarkMark(constant, timing->seconds);
-        Post(run, MarkedTimingLine(k, 2, size.n, perMul, timing->err, markIndex, *mark));
+// The unmarked k*2^n + 1 sizes, one line each; false when stopped.
+bool RunUnmarkedSizes(SearchRun& run, const TimingContext& context, uint32_t k,
+                      const std::vector<SquaringSize>& sizes) {
+    for (const SquaringSize& size : sizes) {
+        const std::optional<Timing> timing = TimeBase2Squarings(context, k, size.n, size.count);
+        if (!timing) return false;
+        Post(run, TimingLine(k, 2, size.n, timing->seconds / size.count, timing->err));
     }
     return true;
 }
@@ -66,16 +63,17 @@ void RunMain(SearchRun& run, const MainBenchmarkPlan& plan, const BenchmarkClock
     int64_t markSum = trialMark;
     Post(run, TrialDivisionLine(trial->seconds, trialMark));
 
-    for (const SquaringSize& size : plan.warmUp)
-        if (!RunBase2Size(run, context, plan.k, size)) return;
+    if (!RunUnmarkedSizes(run, context, plan.k, plan.warmUp)) return;
     int markIndex = 2;
     for (const MarkedSize& size : plan.marked) {
-        int mark = 0;
-        if (!RunBase2Size(run, context, plan.k, {size.n, size.count}, markIndex++, size.constant, &mark)) return;
+        const std::optional<Timing> timing = TimeBase2Squarings(context, plan.k, size.n, size.count);
+        if (!timing) return;
+        const int mark = BenchmarkMark(size.constant, timing->seconds);
         markSum += mark;
+        const double perMul = timing->seconds / size.count;
+        Post(run, MarkedTimingLine(plan.k, 2, size.n, perMul, timing->err, markIndex++, mark));
     }
-    for (const SquaringSize& size : plan.large)
-        if (!RunBase2Size(run, context, plan.k, size)) return;
+    if (!RunUnmarkedSizes(run, context, plan.k, plan.large)) return;
 
     const int64_t markCount = 1 + int64_t(plan.marked.size());
     Post(run, NumenMarkLine(int(markSum / markCount)));

@@ -352,7 +352,6 @@ TEST(GfnBenchmark, OneLinePerSizeAtTheLargestBase) {
     const std::vector<std::string> lines = r.lines();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Generalized Fermat Number Bench\r\n");
-    const char* units[] = {"ms/mul.", "ms/mul.", "ms/mul."};
     for (size_t i = 0; i < sizes.size(); ++i) {
         const uint32_t b = LargestGeneralizedFermatBase(sizes[i].n);
         const std::string& line = lines[i + 1];
@@ -360,7 +359,7 @@ TEST(GfnBenchmark, OneLinePerSizeAtTheLargestBase) {
         EXPECT_GT(err, 0) << line;
         EXPECT_LT(err, 0.45) << line;
         EXPECT_EQ(line, GfnTimingLine(b, sizes[i].n, r.clock.durations[i] / sizes[i].count, err));
-        EXPECT_NE(line.find(units[i]), std::string::npos) << line;
+        EXPECT_NE(line.find(" ms/mul."), std::string::npos) << line;
     }
     EXPECT_EQ(lines[4], "cestfini");
     const std::vector<std::string> texts = r.texts();
