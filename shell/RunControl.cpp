@@ -1,6 +1,7 @@
 #include "shell/RunControl.h"
 
 #include "platform/Priority.h"
+#include "search/BenchmarkLines.h"
 #include "search/Benchmarks.h"
 #include "search/CheckpointFile.h"
 #include "search/ListLoops.h"
@@ -47,8 +48,13 @@ RunEnd RunControl::LastEnd() const {
 }
 
 void RunControl::setRunning(bool running) {
-    settings_.Running = running ? 1 : 0;
-    WriteSetting(ini_, settings_, "Running");
+    // "Running" says that a search is to be continued at the next start; a
+    // self-test or a benchmark is never continued, and must not take that
+    // mark away from a search interrupted before it.
+    if (command_ == WorkerCommand::Search) {
+        settings_.Running = running ? 1 : 0;
+        WriteSetting(ini_, settings_, "Running");
+    }
     job_.running.store(running);
 }
 
@@ -133,7 +139,8 @@ void RunControl::post(int kind, std::string_view text) {
             // The arithmetic failure line and a reported factor that does
             // not divide (which ends the run with "cestfini" as a finished
             // one would): both mean the arithmetic cannot be trusted.
-            if (text == kArithmeticErrorLine || text.ends_with(" ERROR\r\n")) errorSeen_ = true;
+            if (text == kArithmeticErrorLine || text.ends_with(" ERROR\r\n") || text == kBenchmarkFatalLine)
+                errorSeen_ = true;
             if (IsListRefusal(text)) listRefused_ = true;
         }
         // Outside the lock: a window shows the text on its own thread while

@@ -399,7 +399,7 @@ void MainWindow::applyLayout() {
     description_->setText(QString::fromStdString(layout.descriptionText));
 }
 
-bool MainWindow::running() const { return control_->WorkerAlive() && control_->settings().Running != 0; }
+bool MainWindow::running() const { return control_->WorkerAlive() && control_->job().running.load(); }
 
 void MainWindow::refreshState() {
     const bool isRunning = control_->WorkerAlive() && control_->job().running.load();
