@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <string_view>
 
 #include "arith/RadixChoice.h"
 #include "search/ExponentLimit.h"
@@ -11,6 +12,7 @@ namespace numen {
 
 namespace {
 
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 constexpr uint32_t kLargestSignedK = 2147483647u;
 constexpr uint32_t kLargestBase = 999999u;
 constexpr uint32_t kLargestGfnExponent = 1u << 23;
@@ -74,6 +76,15 @@ bool ScanFits(const char* text, int shape) {
 }  // namespace
 
 bool ListLineReader::next(std::string& line) {
+    if (!started_) {
+        started_ = true;
+        for (char c : std::string_view(kByteOrderMark)) {
+            const int got = std::getc(file_);
+            if (got != EOF) pending_.push_back(char(got));
+            if (got != static_cast<unsigned char>(c)) break;
+        }
+        if (pending_ == kByteOrderMark) pending_.clear();
+    }
     line.clear();
     while (line.size() < kListLineLength) {
         const int c = read();
@@ -92,23 +103,20 @@ bool ListLineReader::next(std::string& line) {
     } else if (c == '\r') {
         const int d = read();
         if (d != '\n') {
-            pending_[0] = '\r';
-            if (d != EOF) pending_[1] = d;
+            if (d != EOF) pending_.insert(pending_.begin(), char(d));
+            pending_.insert(pending_.begin(), '\r');
         }
     } else if (c != EOF) {
-        pending_[0] = c;
+        pending_.insert(pending_.begin(), char(c));
     }
     return true;
 }
 
 int ListLineReader::read() {
-    if (pending_[0] != kNone) {
-        const int c = pending_[0];
-        pending_[0] = pending_[1];
-        pending_[1] = kNone;
-        return c;
-    }
-    return std::getc(file_);
+    if (pending_.empty()) return std::getc(file_);
+    const int c = static_cast<unsigned char>(pending_.front());
+    pending_.erase(0, 1);
+    return c;
 }
 
 bool ReadFileLine(const std::string& line, int testForm, uint32_t base, uint32_t& k, uint32_t& n) {

@@ -16,7 +16,8 @@ inline constexpr std::size_t kListLineLength = 131;
 
 // Reads a list from an open file. A line ends at LF (CR LF as well: a CR
 // just before the LF is dropped) or at the end of the file; an empty file
-// has no line, and a last line without its end still counts.
+// has no line, and a last line without its end still counts. A UTF-8 byte
+// order mark in front of the first line (an editor's) is not part of it.
 class ListLineReader {
 public:
     explicit ListLineReader(std::FILE* file) : file_(file) {}
@@ -24,11 +25,11 @@ public:
     bool next(std::string& line);
 
 private:
-    static constexpr int kNone = -2;
     int read();  // the next character, EOF at the end
 
     std::FILE* file_;
-    int pending_[2] = {kNone, kNone};  // read ahead, not yet part of a line
+    bool started_ = false;
+    std::string pending_;  // read ahead, not yet part of a line
 };
 
 // A File-mode line: k and n, scanned "%u%u" (anything after them is

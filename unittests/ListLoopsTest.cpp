@@ -19,6 +19,7 @@
 #include "search/CandidateHandlers.h"
 #include "search/ListLine.h"
 #include "search/ListLoops.h"
+#include "shell/RunControl.h"
 
 namespace numen {
 
@@ -125,6 +126,13 @@ TEST(ListLineReader, LinesLongerThan131CharactersAreSeveralLines) {
     // A CR that does not end the line stays, also across a split.
     EXPECT_EQ(ReadAll(folder, a131 + "\rz\n"), (Lines{a131, "\rz"}));
     EXPECT_EQ(ReadAll(folder, "1\r2\n"), (Lines{"1\r2"}));
+    // A byte order mark is no part of the first line; the start of one is.
+    EXPECT_EQ(ReadAll(folder, "\xEF\xBB\xBF" "3 10\n5 10\n"), (Lines{"3 10", "5 10"}));
+    EXPECT_EQ(ReadAll(folder, "\xEF\xBB" "3\n"), (Lines{"\xEF\xBB" "3"}));
+    EXPECT_EQ(ReadAll(folder, "\xEF"), (Lines{"\xEF"}));
+    EXPECT_EQ(ReadAll(folder, "\xEF\xBB\xBF"), Lines{});
+    const std::string split = std::string("\xEF\xBB") + std::string(129, 'c') + "\rd\n";
+    EXPECT_EQ(ReadAll(folder, split), (Lines{split.substr(0, 131), "\rd"}));
 }
 
 TEST(ListLines, FileLineCandidates) {
@@ -544,6 +552,49 @@ TEST(ListModesWithTheHandlers, TheForcedUse16bitBRTReachesTheProof) {
     ASSERT_NE(line, pane.end());
     EXPECT_NE(line->find("(verification : a = "), std::string::npos) << *line;
     EXPECT_FALSE(r.job.options.use16bitBRT);
+}
+
+// ---- Through the worker of the front ends ----
+
+class SilentOutput final : public RunOutput {
+public:
+    void showPaneText(std::string_view) override {}
+    void showBlockingMessage(std::string_view, const std::atomic<bool>&) override {}
+};
+
+// The list line reaches "Numen.ini" line by line, and a refused list ends
+// the run as a refusal, not as a finished list.
+TEST(ListModesWithTheHandlers, RunControlStoresTheListLineAndTellsARefusal) {
+    testing::TempFolder folder;
+    IniFile ini(folder.path());
+    SilentOutput output;
+    Settings s;
+    s.Mode1 = FileMode;
+    s.Mode2 = PlusOneForm;
+    s.Base = 2;
+    s.VerifierFilename = "list.txt";
+    s.WThreadPriority = 1;
+    struct Case {
+        int mode;
+        std::string list;
+        RunEnd end;
+        int32_t fileLine;
+    };
+    for (const Case& c : {Case{FileMode, "3 10\nx\n5 10\n", RunEnd::ByItself, 3},
+                          Case{FileMode, "ABC $a*3^$b+1\n3 10\n", RunEnd::ListRefused, 0},
+                          Case{VerifierMode, "1 5*2^10-1\n", RunEnd::ByItself, 0},
+                          Case{VerifierMode, "", RunEnd::ListRefused, 0}}) {
+        if (c.list.empty())
+            std::filesystem::remove(folder / "list.txt");
+        else
+            folder.write("list.txt", c.list);
+        s.Mode1 = c.mode;
+        RunControl control(folder.path(), s, output);
+        ASSERT_EQ(control.StartRun(false), StartResult::Started);
+        control.Wait();
+        EXPECT_EQ(control.LastEnd(), c.end) << c.list;
+        EXPECT_EQ(ReadSettings(ini).FileLine, c.fileLine) << c.list;
+    }
 }
 
 }  // namespace
