@@ -37,6 +37,10 @@ public:
           trialReport_(run.log),
           trial_{trialReport_, run.job.running, run.job.trialLimit} {}
 
+    // The job's test options as they are now: a verifier run forces
+    // Use16bitBRT after the handlers were made.
+    void readOptions() { context_.options = job_.options; }
+
     bool plus2(uint32_t k, uint32_t n, uint32_t depth, bool verify);
     bool minus2(uint32_t k, uint32_t n, uint32_t depth, bool verify);
     bool plusB(uint32_t k, uint32_t n, uint32_t depth, bool verify);
@@ -291,14 +295,22 @@ bool Handlers::any(uint32_t k, uint32_t n, uint32_t, bool) {
 
 CandidateHandlers SearchHandlers(SearchRun& run) {
     auto h = std::make_shared<Handlers>(run);
+    // Each call from a procedure takes the job's options as they are then.
+    auto entry = [h](bool (Handlers::*check)(uint32_t, uint32_t, uint32_t, bool)) {
+        return [h, check](uint32_t k, uint32_t n, uint32_t d, bool v) {
+            h->readOptions();
+            return ((*h).*check)(k, n, d, v);
+        };
+    };
     CandidateHandlers handlers;
-    handlers.checkPlus2 = [h](uint32_t k, uint32_t n, uint32_t d, bool v) { return h->plus2(k, n, d, v); };
-    handlers.checkMinus2 = [h](uint32_t k, uint32_t n, uint32_t d, bool v) { return h->minus2(k, n, d, v); };
-    handlers.checkPlusB = [h](uint32_t k, uint32_t n, uint32_t d, bool v) { return h->plusB(k, n, d, v); };
-    handlers.checkMinusB = [h](uint32_t k, uint32_t n, uint32_t d, bool v) { return h->minusB(k, n, d, v); };
-    handlers.checkGfn = [h](uint32_t k, uint32_t n, uint32_t d, bool v) { return h->gfn(k, n, d, v); };
-    handlers.checkAny = [h](uint32_t k, uint32_t n, uint32_t d, bool v) { return h->any(k, n, d, v); };
+    handlers.checkPlus2 = entry(&Handlers::plus2);
+    handlers.checkMinus2 = entry(&Handlers::minus2);
+    handlers.checkPlusB = entry(&Handlers::plusB);
+    handlers.checkMinusB = entry(&Handlers::minusB);
+    handlers.checkGfn = entry(&Handlers::gfn);
+    handlers.checkAny = entry(&Handlers::any);
     handlers.checkPlus2c = [h](uint32_t k, uint32_t n, int32_t c, uint32_t d, bool v) {
+        h->readOptions();
         return h->plus2c(k, n, c, d, v);
     };
     return handlers;

@@ -7,16 +7,12 @@
 
 #include <cstdint>
 
+#include "search/ExponentLimit.h"
 #include "search/SearchJob.h"
 #include "shell/IniFile.h"
 #include "shell/Settings.h"
 
 namespace numen {
-
-// The largest exponent the transforms take for a form and base: 2^23 for
-// the generalized Fermat form, 33,554,400 for base 2, otherwise
-// m * 2^20 - 32 with m the number of base-b digits in one 2^20 word.
-uint32_t ExponentLimit(int testForm, uint32_t base);
 
 // The largest even k (the varying base) a generalized Fermat run of
 // exponents up to nMax takes: below C / nMax^0.3, C = 36e6 up to nMax 2048
