@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
+
 #include "search/SearchJob.h"
 #include "shell/IniFile.h"
 #include "shell/gui/MainWindow.h"
@@ -67,6 +69,34 @@ private slots:
         QVERIFY(pane.contains("5*2^3 + 1 is prime!"));
         QVERIFY(pane.endsWith("Done.\n"));
         QCOMPARE(ReadSettings(IniFile(dir.path().toStdString())).Running, 0);
+    }
+
+    void normalisationEdgeCasesThroughTheFields() {
+        QTemporaryDir dir;
+        Settings s = SmallRange();
+        s.Base = 3;
+        s.kMin = 5;
+        MainWindow w(dir.path().toStdString(), s);
+        w.ask = [](const QString&) { return true; };
+        w.start();
+        w.interruptAndWait();
+        QCOMPARE(Text(w, "kMin"), QString("4"));   // odd base: even k and step
+        QCOMPARE(Text(w, "kStep"), QString("2"));
+
+        QTemporaryDir gfnDir;
+        Settings g = SmallRange();
+        g.Mode2 = GfnForm;
+        g.nMin = 2048;
+        g.nMax = 2048;
+        g.kMin = 3;
+        g.kMax = 99999999;
+        MainWindow gfn(gfnDir.path().toStdString(), g);
+        gfn.ask = [](const QString&) { return true; };
+        gfn.start();
+        gfn.interruptAndWait();
+        // The largest even k not above 36,000,000 / 2048^0.3.
+        QCOMPARE(Text(gfn, "kMax"), QString::number(uint32_t(36000000 / std::pow(2048.0, 0.3)) & ~1u));
+        QCOMPARE(Text(gfn, "kMin"), QString("2"));   // made even
     }
 
     void noStartsNothing() {
