@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ref/SlotHandlers.h"
 #include "arith/ArithmeticFault.h"
 #include "ref/GmpOracle.h"
 #include "ref/TempFolder.h"
@@ -65,14 +66,8 @@ struct ListRun {
         };
     }
     SearchRun& make() {
-        CandidateHandlers h;
-        h.checkPlus2 = recorder('p');
-        h.checkMinus2 = recorder('m');
-        h.checkPlusB = recorder('P');
-        h.checkMinusB = recorder('M');
-        h.checkGfn = recorder('g');
-        h.checkAny = recorder('a');
-        run = std::make_unique<SearchRun>(SearchRun{job, log, h, {}, {}});
+        run = std::make_unique<SearchRun>(
+            SearchRun{job, log, testing::SlotHandlers([this](char slot) { return recorder(slot); }), {}, {}});
         return *run;
     }
     SearchRun& makeReal() {

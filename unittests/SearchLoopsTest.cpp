@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "ref/SlotHandlers.h"
 #include "arith/ArithmeticFault.h"
 #include "report/RecordingSink.h"
 #include "ref/TempFolder.h"
@@ -42,14 +43,7 @@ struct RecordingRun {
     }
 
     SearchRun make() {
-        CandidateHandlers h;
-        h.checkPlus2 = recorder('p');
-        h.checkMinus2 = recorder('m');
-        h.checkPlusB = recorder('P');
-        h.checkMinusB = recorder('M');
-        h.checkGfn = recorder('g');
-        h.checkAny = recorder('a');
-        return SearchRun{job, log, h, {}, {}};
+        return SearchRun{job, log, testing::SlotHandlers([this](char slot) { return recorder(slot); }), {}, {}};
     }
 
     std::string logFile() const {
