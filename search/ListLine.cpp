@@ -16,6 +16,7 @@ constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 constexpr uint32_t kLargestSignedK = 2147483647u;
 constexpr uint32_t kLargestBase = 999999u;
 constexpr uint32_t kLargestGfnExponent = 1u << 23;
+constexpr uint32_t kLargestRadixGfnBase = 1u << 23;
 
 // "%u" reads "-5" and numbers beyond 2^32 - 1 as other numbers; the same
 // scan in 64 bits tells them apart (strtoull gives 2^64 - 5, or its maximum
@@ -24,13 +25,15 @@ bool Fits(unsigned long long v) { return v <= std::numeric_limits<uint32_t>::max
 
 bool IsPowerOfTwo(uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
 
-// What the proofs can take: b^n + 1 through the generalized-Fermat
-// transform (n a power of two, a base its round-off allows at n), anything
-// else through the radix of b.
+// What the proofs can take: b^n + 1 with n a power of two through the
+// generalized-Fermat transform when its round-off allows the base at n, and
+// through the radix of b above that (published generalized Fermat primes,
+// the self-test's among them, have bases up to a few million; checked
+// products guard the radix run); anything else through the radix of b.
 bool WithinReach(const ListedNumber& v) {
     if (v.b < 2) return false;
     if (v.k == 1 && v.plus && v.b != 2 && IsPowerOfTwo(v.n) && v.n <= kLargestGfnExponent &&
-        (v.n <= 32 || v.b <= LargestGeneralizedFermatBase(v.n)))
+        (v.n <= 32 || v.b <= LargestGeneralizedFermatBase(v.n) || v.b <= kLargestRadixGfnBase))
         return true;
     return v.b <= kLargestBase && v.n <= ExponentLimit(v.plus ? PlusOneForm : MinusOneForm, v.b);
 }

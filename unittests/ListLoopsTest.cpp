@@ -178,6 +178,10 @@ TEST(ListLines, VerifierLinesInTheFourShapes) {
     // A big generalized-Fermat base within the transform's reach at n.
     ASSERT_TRUE(ReadVerifierLine("3 1000002^1024+1", v));
     EXPECT_EQ(v, Listed(1, 1000002, 1024, true));
+    // Above it, up to 2^23, the proof's radix run takes it (the self-test's
+    // own 4002226^2048 + 1 is one).
+    ASSERT_TRUE(ReadVerifierLine("27 4002226^2048+1 13522", v));
+    EXPECT_EQ(v, Listed(1, 4002226, 2048, true));
 
     for (const char* line : {
              "1 7*2^20+3",               // c must be 1
@@ -191,6 +195,7 @@ TEST(ListLines, VerifierLinesInTheFourShapes) {
              "1 5*2^33554401-1",          // past the limit of base 2
              "1 5*1000003^10+1",         // base past 999,999
              "1 1000002^1000+1",         // not a power of two: radix of a too large base
+             "1 8388610^1024+1",         // past the radix run's reach for b^n + 1
              "1 5*2*10-1",               // no "^" after b
              "just words", "", "12",
          }) {
