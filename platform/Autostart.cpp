@@ -21,7 +21,7 @@ std::filesystem::path AutostartEntryPath() {
 namespace {
 
 // Desktop-entry values escape spaces and quotes by quoting (Exec) and
-// backslashes (Path) as the specification asks.
+// backslashes, and Path is taken verbatim up to the line end.
 std::string QuotedExec(const std::string& path) {
     std::string out = "\"";
     for (char c : path) {

@@ -6,6 +6,7 @@
 
 #include "arith/ArithmeticFault.h"
 #include "platform/Fpu.h"
+#include "report/TextFormat.h"
 #include "search/CheckpointFile.h"
 #include "search/SearchRun.h"
 #include "sieve/SmallPrimes.h"
@@ -13,13 +14,6 @@
 namespace numen {
 
 namespace {
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char buffer[256];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
 
 std::string Decimal(uint32_t v) { return Format("%u", v); }
 

@@ -9,19 +9,13 @@
 #include <system_error>
 
 #include "platform/Fpu.h"
+#include "report/TextFormat.h"
 #include "search/CheckpointFile.h"
 #include "sieve/SmallPrimes.h"
 
 namespace numen {
 
 namespace {
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char buffer[128];
-    std::snprintf(buffer, sizeof buffer, format, args...);
-    return buffer;
-}
 
 BigInt Power(uint32_t b, uint32_t n) {
     BigInt x;

@@ -11,6 +11,7 @@
 #include "arith/RadixInt.h"
 #include "arith/ReduceBase2.h"
 #include "report/MessageSink.h"
+#include "report/TextFormat.h"
 #include "tests/PlusOneTest.h"
 #include "tests/PowerRuns.h"
 #include "tests/RunCheckpoint.h"
@@ -23,13 +24,6 @@ namespace {
 constexpr uint32_t DivisibilityStage = 3;
 // The last phase follows all six bases; the fast phase only 2, 3 and 5.
 constexpr uint32_t LastPhaseSteps = 50;
-
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[160];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
 
 // The six bases in report order, with their lines.
 enum Base { Two, Three, Five, Six, Ten, Twelve, BaseCount };
