@@ -26,19 +26,21 @@ struct RunChoice {
 
 // N = b^n + 1 takes the generalized-Fermat transform, which needs n a power
 // of two (up to 2^23) and b within the transform's largest base for n, where
-// its round-off stays safe; any other k*b^n + 1 (also b^n + 1 outside those
-// bounds) takes the radix run. Use16bitBRT moves large radixes to the BigInt
-// run.
-bool FitsGfnTransform(uint32_t b, uint32_t n) {
-    if (n == 0 || (n & (n - 1)) != 0 || n > (1u << 23)) return false;
-    return n <= 32 || b <= LargestGeneralizedFermatBase(n);
-}
+// its round-off stays safe; any other k*b^n + 1 takes the radix run.
+// Use16bitBRT moves large radixes to the BigInt run.
+bool IsGfnExponent(uint32_t n) { return n != 0 && (n & (n - 1)) == 0 && n <= (1u << 23); }
+
+bool FitsGfnTransform(uint32_t b, uint32_t n) { return n <= 32 || b <= LargestGeneralizedFermatBase(n); }
 
 RunChoice ChoosePowerRun(const RunContext& run, uint32_t k, uint32_t b, uint32_t n) {
     const bool use16 = run.options.use16bitBRT;
-    if (k == 1 && FitsGfnTransform(b, n)) {
+    if (k == 1 && IsGfnExponent(n)) {
         if (b >= 65536 && use16) return {PowerRunKind::General, 7, true};
-        return {PowerRunKind::GfnAlt, 6, b < 65536 || use16};
+        if (FitsGfnTransform(b, n)) return {PowerRunKind::GfnAlt, 6, b < 65536 || use16};
+        // A base beyond the transform's limit is a radix above 2^20, whose
+        // radix run costs minutes where the BigInt run costs seconds; the
+        // line stays the one the transform's run would print.
+        return {PowerRunKind::General, 7, b < 65536};
     }
     const uint32_t radix = RadixOf(b);
     if (radix >= 65536 && use16) return {PowerRunKind::General, 7, true};

@@ -108,6 +108,30 @@ TEST(PocklingtonProof, GeneralizedFermatPrimesThroughBothRunLengths) {
     }
 }
 
+TEST(PocklingtonProof, GeneralizedFermatBaseBeyondTheTransformLimit) {
+    // Such b^n + 1 are proven on BigInt residues, with the line of the
+    // transform's run (a radix above 65536: not independent).
+    const uint32_t n = 64;
+    uint32_t b = LargestGeneralizedFermatBase(n) + 2;
+    while (!GmpPrime({1, b, n, 1})) b += 2;
+    Fixture f;
+    bool prime = false;
+    ASSERT_TRUE(PocklingtonProof(f.context(), 1, b, n, 0, prime));
+    EXPECT_TRUE(prime) << b;
+    const std::string stem = Format("1*%u^%u + 1 is prime! (a = ", b, n);
+    bool announced = false;
+    for (const std::string& line : f.paneLines()) announced |= line.rfind(stem, 0) == 0;
+    EXPECT_TRUE(announced) << stem;
+
+    // A composite beyond the limit is refused.
+    uint32_t c = LargestGeneralizedFermatBase(n) + 2;
+    while (GmpPrime({1, c, n, 1})) c += 2;
+    Fixture g;
+    prime = true;
+    ASSERT_TRUE(PocklingtonProof(g.context(), 1, c, n, 0, prime));
+    EXPECT_FALSE(prime) << c;
+}
+
 TEST(PocklingtonProof, CompositesAreRefused) {
     // Composites of each base whose smallest factor is above 1000.
     for (uint32_t b : {3u, 10u, 12u, 1000u, 999983u}) {
