@@ -19,8 +19,7 @@ if(NUMEN_BOINC)
   find_library(BOINC_LIBRARY NAMES boinc REQUIRED)
   add_executable(numen-boinc ${CMAKE_SOURCE_DIR}/shell/console/boinc/main.cpp
                  ${CMAKE_SOURCE_DIR}/shell/console/ConsoleOutput.cpp ${NUMEN_BOINC_PLAIN_SOURCES})
-  # The library's headers include one another by bare name.
-  target_include_directories(numen-boinc SYSTEM PRIVATE ${BOINC_INCLUDE_DIR} ${BOINC_INCLUDE_DIR}/boinc)
+  target_include_directories(numen-boinc SYSTEM PRIVATE ${BOINC_INCLUDE_DIR})
   target_link_libraries(numen-boinc PRIVATE numen_engine ${BOINC_API_LIBRARY} ${BOINC_LIBRARY})
   if(NUMEN_BUILD_TESTS)
     add_test(NAME Console.BoincStandalone
