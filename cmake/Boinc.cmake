@@ -26,5 +26,13 @@ if(NUMEN_BOINC)
              COMMAND bash ${CMAKE_SOURCE_DIR}/unittests/console/boinc-standalone.sh
                      $<TARGET_FILE:numen-boinc> $<TARGET_FILE:numen-console>)
     set_tests_properties(Console.BoincStandalone PROPERTIES LABELS unit TIMEOUT 300)
+    # Under a stand-in client: suspend, resume, quit, abort and the fraction done.
+    add_executable(numen-boinc-fake-client ${CMAKE_SOURCE_DIR}/unittests/console/BoincFakeClient.cpp)
+    target_include_directories(numen-boinc-fake-client SYSTEM PRIVATE ${BOINC_INCLUDE_DIR})
+    target_link_libraries(numen-boinc-fake-client PRIVATE ${BOINC_LIBRARY})
+    add_test(NAME Console.BoincClient
+             COMMAND bash ${CMAKE_SOURCE_DIR}/unittests/console/boinc-client.sh
+                     $<TARGET_FILE:numen-boinc> $<TARGET_FILE:numen-boinc-fake-client>)
+    set_tests_properties(Console.BoincClient PROPERTIES LABELS unit TIMEOUT 300)
   endif()
 endif()

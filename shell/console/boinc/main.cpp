@@ -114,6 +114,16 @@ Request PendingRequest(bool signalled) {
     return Request::None;
 }
 
+// One line in the task's stderr.txt (uploaded with the result) per request
+// acted on, once the run has stopped.
+void Say(Request request) {
+    static constexpr const char* kSaid[] = {"resumed: the run continues", "quit: the run stopped at its checkpoint",
+                                            "suspended: the run stopped at its checkpoint",
+                                            "aborted: the run stopped"};
+    std::fprintf(stderr, "numen-boinc: %s\n", kSaid[int(request)]);
+    std::fflush(stderr);
+}
+
 // How the task ends.
 struct Outcome {
     enum Kind { Finished, Interrupted } kind = Finished;
@@ -177,11 +187,13 @@ Outcome RunTask(const fs::path& slot, const sigset_t& stopSignals) {
         control.Wait();
         std::fflush(stdout);
         if (control.LastEnd() != RunEnd::Stopped) break;
+        Say(request);
         if (request == Request::Abort) return {Outcome::Finished, EXIT_ABORTED_BY_CLIENT};
         if (request != Request::Suspend) return {Outcome::Interrupted, kDone};
         // Suspended: wait for the resume, then continue from the checkpoint.
         while ((request = PendingRequest(signalled)) == Request::Suspend)
             if (sigtimedwait(&stopSignals, nullptr, &slice) > 0) signalled = true;
+        Say(request);
         if (request == Request::Abort) return {Outcome::Finished, EXIT_ABORTED_BY_CLIENT};
         if (request == Request::Quit) return {Outcome::Interrupted, kDone};
         continueRun = true;
