@@ -11,7 +11,7 @@ work="$(mktemp -d)"
 trap 'echo end > "$slot/request"; kill $(jobs -p) 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-key() { tr -d '\r' < "$1/Numen.ini" 2>/dev/null | sed -n "s/^$2=//p"; }
+key() { tr -d '\r' 2>/dev/null < "$1/Numen.ini" | sed -n "s/^$2=//p"; }
 # Waits (at most 120 s) until the command succeeds.
 wait_until() {
     for _ in $(seq 1200); do eval "$1" && return 0; sleep 0.1; done
@@ -26,7 +26,7 @@ slot="$work/slot"
 mkdir -p "$slot"
 printf '[Init]\r\nPriority=1\r\nWThreadPriority=1\r\nnbIter=1000\r\nMode1=3\r\nMode2=0\r\nBase=2\r\nVerifierFilename=list.txt\r\n' \
     > "$slot/Numen.ini"
-for k in $(seq 3 2 121); do echo "$k 12000"; done > "$slot/list.txt"
+for k in $(seq 3 2 401); do echo "$k 12000"; done > "$slot/list.txt"
 "$client" "$slot" &
 wait_until '[ -e "$slot/init_data.xml" ]' || fail "the client wrote no init_data.xml"
 
@@ -62,7 +62,7 @@ wait "$app"
 status=$?
 [ "$status" -eq 194 ] || fail "abort: exit $status, expected 194"
 [ "$(head -1 "$slot/boinc_finish_called" 2>/dev/null)" = 194 ] || fail "abort: boinc_finish(194) not called"
-[ "$(key "$slot/work" FileLine)" -lt 60 ] || fail "the list ended before the abort; the test needs a longer one"
+[ "$(key "$slot/work" FileLine)" -lt 200 ] || fail "the list ended before the abort; the test needs a longer one"
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures failure(s)"
