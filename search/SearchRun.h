@@ -17,6 +17,8 @@
 
 namespace numen {
 
+class RunCheckpoint;
+
 using CandidateHandler = std::function<bool(uint32_t k, uint32_t n, uint32_t depth, bool verify)>;
 // k*2^n + c for the odd chain offsets c >= 3.
 using ChainHandler = std::function<bool(uint32_t k, uint32_t n, int32_t c, uint32_t depth, bool verify)>;
@@ -38,6 +40,9 @@ struct SearchRun {
     CandidateHandlers handlers;
     FoundList found;
     CandidateHandler handler;  // the one for the job's form and base
+    // Where the handlers keep their checkpoints; null: the folder's own
+    // "Numen.dta" and "Numen.dtf" (a front end may wrap that store).
+    RunCheckpoint* checkpoint = nullptr;
 };
 
 // The handler of a form: by the test form, and for the +1 and -1 forms by

@@ -97,7 +97,7 @@ void RunControl::launch(WorkerCommand command) {
     job_.listLine.store(settings_.FileLine);
     log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_));
     log_->setRunningFlag(&job_.running);
-    run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}});
+    run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}, checkpointStore_});
     run_->handlers = makeHandlers_(*run_);
     ended_ = errorSeen_ = listRefused_ = false;
     setRunning(true);

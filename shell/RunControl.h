@@ -114,6 +114,11 @@ public:
     void ChangeSettings(const Settings& now);
     const SearchJob& job() const { return job_; }
 
+    // The checkpoint store the next runs hand their handlers (SearchRun's
+    // `checkpoint`); null, the default, keeps the folder's own. The store
+    // must outlive the runs.
+    void useCheckpointStore(RunCheckpoint* store) { checkpointStore_ = store; }
+
     // MessageSink, called by the worker.
     void post(int kind, std::string_view text) override;
     void showBlockingMessage(std::string_view text) override;
@@ -135,6 +140,7 @@ private:
     std::thread worker_;
     std::atomic<bool> workerDone_{true};
     WorkerCommand command_ = WorkerCommand::Search;
+    RunCheckpoint* checkpointStore_ = nullptr;
     mutable std::mutex mutex_;   // settings_ and the end flags, between the two threads
     bool ended_ = false, errorSeen_ = false, listRefused_ = false;
 };
