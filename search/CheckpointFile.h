@@ -50,14 +50,16 @@
 //            3 Numen.dta -> Numen.dta.prev   4 Numen.dtf -> Numen.dtf.prev
 //            5 Numen.dtf.tmp -> Numen.dtf    6 Numen.dta.tmp -> Numen.dta
 //
-// Step 2 of a record (3 and 4 of a pair) is left out when the file it would
-// keep is not the newest whole one (nor, for a pair, part of the newest
-// pair whose record and state carry the same bit index), so a damaged file
-// never pushes out a good previous one. A crash after any step leaves the
-// old record (or pair) under its current or its previous name: the reader
-// of a pair tries record Numen.dta, then Numen.dta.prev, each with state
-// Numen.dtf, then Numen.dtf.prev, and takes the first whose bit indices
-// agree. A write that fails removes its temporaries and leaves the files
+// Step 2 of a record is left out when Numen.dta is not a whole record,
+// steps 3 and 4 of a pair each when that file is not part of the newest
+// pair whose record and state carry the same bit index (in the reader's
+// order below), so a damaged file never pushes out a good previous one. A
+// crash after any step leaves the old record (or pair) whole under its
+// current or its previous names: after step 3 of a pair Numen.dta.prev
+// pairs with Numen.dtf, after 4 and 5 with Numen.dtf.prev, and nothing new
+// is taken before step 6. The reader of a pair tries record Numen.dta,
+// then Numen.dta.prev, each with state Numen.dtf, then Numen.dtf.prev, and
+// takes the first whose bit indices agree. A write that fails removes its temporaries and leaves the files
 // as a crash at that step would. Only the worker thread reads and writes
 // these files; all functions take the working folder explicitly.
 #pragma once
