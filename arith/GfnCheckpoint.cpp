@@ -6,6 +6,7 @@
 // beyond the plan's own size.
 #include "arith/GfnCheckpoint.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -49,9 +50,9 @@ FileShape ShapeOf(const GfnState& st) {
 
 }  // namespace
 
-bool GfnSaveCheckpoint(const GfnTransform& transform, const std::filesystem::path& folder, uint32_t bitIndex) {
+std::string GfnCheckpointBytes(const GfnTransform& transform, uint32_t bitIndex) {
     const GfnState* st = transform.state();
-    if (st == nullptr) return false;
+    if (st == nullptr) return {};
     const FileShape shape = ShapeOf(*st);
     const size_t arrayBytes = size_t(shape.elements) * sizeof(Complex);
     std::string out;
@@ -66,13 +67,21 @@ bool GfnSaveCheckpoint(const GfnTransform& transform, const std::filesystem::pat
                            ArrayXor(out.data() + kHeaderBytes, arrayBytes);
     Put32(out, check);
     Put32(out, std::bit_cast<uint32_t>(st->maxError));
-    return ReplaceFileAtomically(folder / kGfnCheckpointName, out);
+    return out;
+}
+
+bool GfnSaveCheckpoint(const GfnTransform& transform, const std::filesystem::path& folder, uint32_t bitIndex) {
+    const std::string out = GfnCheckpointBytes(transform, bitIndex);
+    return !out.empty() && ReplaceFileAtomically(folder / kGfnCheckpointName, out);
 }
 
 bool GfnLoadCheckpoint(GfnTransform& transform, const std::filesystem::path& folder, uint32_t expectedBit) {
+    return GfnLoadCheckpointFile(transform, folder / kGfnCheckpointName, expectedBit);
+}
+
+bool GfnLoadCheckpointFile(GfnTransform& transform, const std::filesystem::path& path, uint32_t expectedBit) {
     GfnState* st = transform.state();
     if (st == nullptr) return false;
-    const std::filesystem::path path = folder / kGfnCheckpointName;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     char header[kHeaderBytes];
@@ -98,6 +107,30 @@ bool GfnLoadCheckpoint(GfnTransform& transform, const std::filesystem::path& fol
     st->buffer = std::move(fresh);
     st->array = st->buffer.first();
     st->maxError = std::bit_cast<float>(Get32(trailer + 4));
+    return true;
+}
+
+bool GfnCheckpointFileBit(const std::filesystem::path& path, uint32_t& bitIndex) {
+    std::ifstream in(path, std::ios::binary);
+    char header[kHeaderBytes];
+    if (!in || !in.read(header, kHeaderBytes) || Get32(header) != kMagic) return false;
+    const uint32_t bit = Get32(header + 4), rowLength = Get32(header + 8), rows = Get32(header + 12),
+                   elements = Get32(header + 16);
+    const uint64_t arrayBytes = uint64_t(elements) * sizeof(Complex);
+    std::error_code ec;
+    const auto fileBytes = std::filesystem::file_size(path, ec);
+    if (ec || fileBytes != kHeaderBytes + arrayBytes + 8) return false;
+    uint32_t check = rows ^ rowLength ^ elements ^ bit ^ kMagic;
+    std::string block(size_t(1) << 20, '\0');  // a multiple of the 4-byte words
+    for (uint64_t left = arrayBytes; left > 0;) {
+        const size_t count = size_t(std::min<uint64_t>(left, block.size()));
+        if (!in.read(block.data(), std::streamsize(count))) return false;
+        check ^= ArrayXor(block.data(), count);
+        left -= count;
+    }
+    char trailer[8];
+    if (!in.read(trailer, 8) || Get32(trailer) != check) return false;
+    bitIndex = bit;
     return true;
 }
 

@@ -15,9 +15,14 @@
 //
 // E carries the gap, so a file from another gap is refused; a one-pass file
 // (E = L) does not depend on it.
+//
+// The search keeps a previous state beside this file and writes it together
+// with its record in "Numen.dta" (search/CheckpointFile.h); the functions
+// taking a file rather than a folder serve that pair.
 #pragma once
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 namespace numen {
 
@@ -38,5 +43,18 @@ bool GfnSaveCheckpoint(const GfnTransform& transform, const std::filesystem::pat
 // array is read into a second buffer of the plan's size (ArithmeticFault
 // when there is no memory for it), which then replaces the first.
 bool GfnLoadCheckpoint(GfnTransform& transform, const std::filesystem::path& folder, uint32_t expectedBit);
+
+// The bytes GfnSaveCheckpoint writes, for a writer that places the file
+// itself; empty when the transform is not planned. Costs a copy of the array.
+std::string GfnCheckpointBytes(const GfnTransform& transform, uint32_t bitIndex);
+
+// GfnLoadCheckpoint from any file (the previous state, say).
+bool GfnLoadCheckpointFile(GfnTransform& transform, const std::filesystem::path& file, uint32_t expectedBit);
+
+// Whether `file` is a whole state file of any plan -- magic, exactly the
+// length its E implies, a matching check word -- and then its bit index.
+// Needs no transform: the writer asks it before it keeps a file as the
+// previous state. Reads the file once in blocks of 1 MiB, allocating no more.
+bool GfnCheckpointFileBit(const std::filesystem::path& file, uint32_t& bitIndex);
 
 }  // namespace numen

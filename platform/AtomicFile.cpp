@@ -44,7 +44,7 @@ std::filesystem::path AtomicTemporaryPath(const std::filesystem::path& path) {
     return tmp;
 }
 
-bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view contents) {
+bool WriteTemporaryFor(const std::filesystem::path& path, std::string_view contents) {
     struct stat old {};
     bool exists = ::stat(path.c_str(), &old) == 0;
     if (exists) {
@@ -70,13 +70,22 @@ bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view c
     }
     ok = ok && WriteAll(fd, contents) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return false;
-    }
-    SyncFolder(path);
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+bool RenameDurably(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) return false;
+    SyncFolder(to);
     return true;
+}
+
+bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view contents) {
+    if (!WriteTemporaryFor(path, contents)) return false;
+    const std::filesystem::path tmp = AtomicTemporaryPath(path);
+    if (RenameDurably(tmp, path)) return true;
+    ::unlink(tmp.c_str());
+    return false;
 }
 
 }  // namespace numen

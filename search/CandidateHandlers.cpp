@@ -32,7 +32,7 @@ public:
         : run_(run),
           job_(run.job),
           log_(run.log),
-          checkpoint_(run.log.folder()),
+          checkpoint_(run.log.folder(), &run.log),
           context_{run.log, run.job.running, run.job.live, &checkpoint_, run.job.options, {}},
           trialReport_(run.log),
           trial_{trialReport_, run.job.running, run.job.trialLimit} {}

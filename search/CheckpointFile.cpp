@@ -7,6 +7,7 @@
 #include <system_error>
 #include <type_traits>
 
+#include "arith/GfnCheckpoint.h"
 #include "platform/AtomicFile.h"
 
 namespace numen {
@@ -86,6 +87,14 @@ public:
         return readRadixInt(file_, x, uint32_t(n)) == 5 + n;
     }
 
+    // The radix word of the RadixInt that follows, without reading past it.
+    bool peekRadix(uint32_t& radix) {
+        uint32_t head[2];
+        if (!peek(head, 2)) return false;
+        radix = head[1];
+        return true;
+    }
+
     // Whether the record ended exactly at the end of the file: trailing
     // bytes mean a foreign or damaged file.
     bool atEnd() const { return std::ftell(file_) == length_; }
@@ -108,60 +117,203 @@ private:
     long length_ = 0;
 };
 
-// Opens the record and checks the magic and the stage.
-bool OpenRecord(RecordReader& in, uint32_t stage) {
-    uint32_t head[2];
-    return in.isOpen() && in.words(head, 2) && head[0] == kCheckpointMagic && head[1] == stage;
+// The words of a power record before its residue.
+struct PowerFields {
+    uint32_t stage = 0;
+    PowerRecordParams params;
+    uint32_t steps = 0, bit = 0;
+};
+
+bool SameParams(const PowerRecordParams& x, const PowerRecordParams& y) {
+    return x.a == y.a && x.k == y.k && x.b == y.b && x.n == y.n && x.c == y.c;
+}
+
+// Reads `file` as a whole power record with a Residue: its own parameters
+// bound the residue's size (a RadixInt's own radix word its digits), the
+// checksum matches and the record ends where the file ends. Says nothing
+// about whether it is the caller's record.
+template <class Residue>
+bool ParsePower(const fs::path& file, PowerFields& f, Residue& residue) {
+    RecordReader in(file);
+    uint32_t w[9];  // magic, stage, a, k, b, n, c, steps, bit index
+    if (!in.isOpen() || !in.words(w, 9) || w[0] != kCheckpointMagic) return false;
+    f.stage = w[1];
+    f.params = {w[2], w[3], w[4], w[5], int32_t(w[6])};
+    f.steps = w[7];
+    f.bit = w[8];
+
+    uint64_t bits = ResidueBitsAllowed(f.params.k, f.params.b, f.params.n);
+    uint32_t sum;
+    bool read;
+    if constexpr (std::is_same_v<Residue, BigInt>) {
+        read = in.value(residue, WordsForBits(bits, 32), 1);
+    } else {
+        uint32_t radix = 0;
+        read = in.peekRadix(radix) && in.value(residue, radix, bits, 1);
+    }
+    return read && in.word(sum) && in.atEnd() && (residue.xorHash() ^ f.steps ^ f.bit) == sum;
+}
+
+// The divisibility record's fields and residues, as ParsePower.
+struct DivisibilityFields {
+    uint32_t stage = 0, k = 0, n = 0, steps = 0, remaining = 0;
+};
+
+bool ParseDivisibility(const fs::path& file, DivisibilityFields& f, BigInt (&y)[3]) {
+    RecordReader in(file);
+    uint32_t w[6];  // magic, stage, k, n, steps, remaining
+    if (!in.isOpen() || !in.words(w, 6) || w[0] != kCheckpointMagic) return false;
+    f = {w[1], w[2], w[3], w[4], w[5]};
+    uint64_t limit = WordsForBits(ResidueBitsAllowed(f.k, 2, f.n), 32);
+    uint32_t sum;
+    // Each later residue needs at least its size word, then the checksum.
+    return in.value(y[0], limit, 3) && in.value(y[1], limit, 2) && in.value(y[2], limit, 1) &&
+           in.word(sum) && in.atEnd() &&
+           (y[0].xorHash() ^ y[1].xorHash() ^ y[2].xorHash() ^ f.steps ^ f.remaining) == sum;
+}
+
+// What a record file holds, whoever it belongs to.
+enum class FileCondition { Missing, Damaged, Whole };
+
+struct RecordCheck {
+    FileCondition condition = FileCondition::Missing;
+    uint32_t stage = 0;
+    bool power = false;  // a power record, whose bit index follows
+    uint32_t bit = 0;
+};
+
+RecordCheck CheckRecordFile(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::exists(file, ec)) return {};
+    PowerFields p;
+    BigInt big;
+    RadixInt radix(2);
+    if (ParsePower(file, p, big) || ParsePower(file, p, radix))
+        return {FileCondition::Whole, p.stage, true, p.bit};
+    DivisibilityFields d;
+    BigInt y[3];
+    if (ParseDivisibility(file, d, y)) return {FileCondition::Whole, d.stage, false, 0};
+    return {FileCondition::Damaged};
+}
+
+// One file's answer to a reader.
+enum class Outcome { Accepted, Refused, Missing, Damaged };
+
+// A read that failed: a whole record of another layout is refused like one
+// of another number; anything else is missing or damaged.
+Outcome Unread(const fs::path& file) {
+    switch (CheckRecordFile(file).condition) {
+        case FileCondition::Whole: return Outcome::Refused;
+        case FileCondition::Damaged: return Outcome::Damaged;
+        case FileCondition::Missing: break;
+    }
+    return Outcome::Missing;
 }
 
 // `radix` is the RadixInt residue's expected radix (unused for a BigInt).
 template <class Residue>
-bool ReadPower(const fs::path& folder, uint32_t stage, const PowerRecordParams& p, uint32_t radix,
-               uint32_t& stepCount, uint32_t& bitIndex, Residue& residue, Residue& scratch) {
-    RecordReader in(CheckpointPath(folder));
-    if (!OpenRecord(in, stage)) return false;
-    uint32_t w[7];  // a, k, b, n, c, steps, bit index
-    if (!in.words(w, 7)) return false;
-    if (w[0] != p.a || w[1] != p.k || w[2] != p.b || w[3] != p.n || int32_t(w[4]) != p.c) return false;
-
-    uint64_t bits = ResidueBitsAllowed(p.k, p.b, p.n);
-    uint32_t sum;
-    bool read;
-    if constexpr (std::is_same_v<Residue, BigInt>)
-        read = in.value(scratch, WordsForBits(bits, 32), 1);
-    else
-        read = in.value(scratch, radix, bits, 1);
-    if (!read || !in.word(sum) || !in.atEnd()) return false;
-    if ((scratch.xorHash() ^ w[5] ^ w[6]) != sum) return false;
-
-    stepCount = w[5];
-    bitIndex = w[6];
+Outcome ReadPowerFrom(const fs::path& file, uint32_t stage, const PowerRecordParams& p, uint32_t radix,
+                      uint32_t& stepCount, uint32_t& bitIndex, Residue& residue, Residue& scratch) {
+    PowerFields f;
+    if (!ParsePower(file, f, scratch)) return Unread(file);
+    if (f.stage != stage || !SameParams(f.params, p)) return Outcome::Refused;
+    if constexpr (!std::is_same_v<Residue, BigInt>) {
+        if (scratch.radix() != radix) return Outcome::Refused;
+    }
+    stepCount = f.steps;
+    bitIndex = f.bit;
     swap(residue, scratch);
+    return Outcome::Accepted;
+}
+
+// The current file, then -- only when it is missing or damaged -- the
+// previous one. read(file) answers for one file.
+template <class Read>
+bool ReadCurrentOrPrevious(const fs::path& folder, RecordSource* source, Read&& read) {
+    const Outcome current = read(CheckpointPath(folder));
+    if (current == Outcome::Accepted) {
+        if (source != nullptr) *source = {};
+        return true;
+    }
+    if (current == Outcome::Refused) return false;
+    if (read(PreviousCheckpointPath(folder)) != Outcome::Accepted) return false;
+    if (source != nullptr) *source = {true, "Numen.dta", current == Outcome::Missing};
     return true;
 }
 
 template <class Residue>
-bool WritePower(const fs::path& folder, uint32_t stage, const PowerRecordParams& p,
-                uint32_t stepCount, uint32_t bitIndex, const Residue& residue) {
+bool ReadPower(const fs::path& folder, uint32_t stage, const PowerRecordParams& p, uint32_t radix,
+               uint32_t& stepCount, uint32_t& bitIndex, Residue& residue, Residue& scratch,
+               RecordSource* source) {
+    return ReadCurrentOrPrevious(folder, source, [&](const fs::path& file) {
+        return ReadPowerFrom(file, stage, p, radix, stepCount, bitIndex, residue, scratch);
+    });
+}
+
+template <class Residue>
+CheckpointBytes PowerBytes(uint32_t stage, const PowerRecordParams& p, uint32_t stepCount, uint32_t bitIndex,
+                           const Residue& residue) {
     CheckpointBytes out;
     out.reserve(4 * (16 + size_t(residue.length())));
     for (uint32_t w : {kCheckpointMagic, stage, p.a, p.k, p.b, p.n, uint32_t(p.c), stepCount, bitIndex})
         out.word(w);
     out.value(residue);
     out.word(residue.xorHash() ^ stepCount ^ bitIndex);
-    return ReplaceCheckpointFile(CheckpointPath(folder), out.view());
+    return out;
 }
+
+// The record sequence: the temporary, the whole current record kept as
+// the previous one, the temporary in its place.
+CheckpointWrite RecordWrite(const fs::path& folder, const CheckpointBytes& bytes) {
+    const fs::path current = CheckpointPath(folder);
+    CheckpointWrite write;
+    write.writeTemporary(current, std::string(bytes.view()));
+    if (CheckRecordFile(current).condition == FileCondition::Whole)
+        write.rename(current, PreviousCheckpointPath(folder));
+    write.rename(AtomicTemporaryPath(current), current);
+    return write;
+}
+
+// The bit index of a whole state file, looked at once and only if asked.
+class StateBit {
+public:
+    explicit StateBit(fs::path file) : file_(std::move(file)) {}
+    bool is(uint32_t bit) {
+        if (!checked_) whole_ = GfnCheckpointFileBit(file_, bit_);
+        checked_ = true;
+        return whole_ && bit_ == bit;
+    }
+
+private:
+    fs::path file_;
+    bool checked_ = false, whole_ = false;
+    uint32_t bit_ = 0;
+};
 
 }  // namespace
 
 fs::path CheckpointPath(const fs::path& folder) { return folder / "Numen.dta"; }
 fs::path TransformStatePath(const fs::path& folder) { return folder / "Numen.dtf"; }
+fs::path PreviousCheckpointPath(const fs::path& folder) { return folder / "Numen.dta.prev"; }
+fs::path PreviousTransformStatePath(const fs::path& folder) { return folder / "Numen.dtf.prev"; }
+
+std::string PreviousCheckpointNotice(const RecordSource& source) {
+    return std::string(source.failedFile) + (source.missing ? " is missing" : " is damaged") +
+           ": resuming from the previous checkpoint.";
+}
 
 void SetResumeRequested(bool requested) { resumeRequested.store(requested); }
 bool ResumeRequested() { return resumeRequested.load(); }
 
 bool ReadStage(const fs::path& folder, uint32_t& stage) {
     if (!ResumeRequested()) return false;
+    for (const fs::path& file : {CheckpointPath(folder), PreviousCheckpointPath(folder)}) {
+        const RecordCheck check = CheckRecordFile(file);
+        if (check.condition == FileCondition::Whole) {
+            stage = check.stage;
+            return true;
+        }
+    }
     RecordReader in(CheckpointPath(folder));
     uint32_t head[2];
     if (!in.isOpen() || !in.words(head, 2) || head[0] != kCheckpointMagic) return false;
@@ -170,55 +322,58 @@ bool ReadStage(const fs::path& folder, uint32_t& stage) {
 }
 
 bool ReadPowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
-                     uint32_t& stepCount, uint32_t& bitIndex, BigInt& residue) {
+                     uint32_t& stepCount, uint32_t& bitIndex, BigInt& residue, RecordSource* source) {
     BigInt scratch;
-    return ReadPower(folder, stage, params, 0, stepCount, bitIndex, residue, scratch);
+    return ReadPower(folder, stage, params, 0, stepCount, bitIndex, residue, scratch, source);
 }
 
 bool ReadPowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
-                     uint32_t radix, uint32_t& stepCount, uint32_t& bitIndex, RadixInt& residue) {
+                     uint32_t radix, uint32_t& stepCount, uint32_t& bitIndex, RadixInt& residue,
+                     RecordSource* source) {
     RadixInt scratch(2);
-    return ReadPower(folder, stage, params, radix, stepCount, bitIndex, residue, scratch);
+    return ReadPower(folder, stage, params, radix, stepCount, bitIndex, residue, scratch, source);
+}
+
+CheckpointWrite PowerRecordWrite(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
+                                 uint32_t stepCount, uint32_t bitIndex, const BigInt& residue) {
+    return RecordWrite(folder, PowerBytes(stage, params, stepCount, bitIndex, residue));
+}
+
+CheckpointWrite PowerRecordWrite(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
+                                 uint32_t stepCount, uint32_t bitIndex, const RadixInt& residue) {
+    return RecordWrite(folder, PowerBytes(stage, params, stepCount, bitIndex, residue));
 }
 
 bool WritePowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
                       uint32_t stepCount, uint32_t bitIndex, const BigInt& residue) {
-    return WritePower(folder, stage, params, stepCount, bitIndex, residue);
+    return PowerRecordWrite(folder, stage, params, stepCount, bitIndex, residue).run();
 }
 
 bool WritePowerRecord(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
                       uint32_t stepCount, uint32_t bitIndex, const RadixInt& residue) {
-    return WritePower(folder, stage, params, stepCount, bitIndex, residue);
+    return PowerRecordWrite(folder, stage, params, stepCount, bitIndex, residue).run();
 }
 
 bool ReadDivisibilityRecord(const fs::path& folder, uint32_t stage, uint32_t k, uint32_t n,
                             uint32_t& stepCount, uint32_t& remaining, BigInt& x2, BigInt& x3,
-                            BigInt& x5) {
-    RecordReader in(CheckpointPath(folder));
-    if (!OpenRecord(in, stage)) return false;
-    uint32_t w[4];  // k, n, steps, remaining
-    if (!in.words(w, 4) || w[0] != k || w[1] != n) return false;
-
-    uint64_t limit = WordsForBits(ResidueBitsAllowed(k, 2, n), 32);
-    BigInt y[3];
-    uint32_t sum;
-    // Each later residue needs at least its size word, then the checksum.
-    if (!in.value(y[0], limit, 3) || !in.value(y[1], limit, 2) || !in.value(y[2], limit, 1) ||
-        !in.word(sum) || !in.atEnd())
-        return false;
-    if ((y[0].xorHash() ^ y[1].xorHash() ^ y[2].xorHash() ^ w[2] ^ w[3]) != sum) return false;
-
-    stepCount = w[2];
-    remaining = w[3];
-    swap(x2, y[0]);
-    swap(x3, y[1]);
-    swap(x5, y[2]);
-    return true;
+                            BigInt& x5, RecordSource* source) {
+    return ReadCurrentOrPrevious(folder, source, [&](const fs::path& file) {
+        DivisibilityFields f;
+        BigInt y[3];
+        if (!ParseDivisibility(file, f, y)) return Unread(file);
+        if (f.stage != stage || f.k != k || f.n != n) return Outcome::Refused;
+        stepCount = f.steps;
+        remaining = f.remaining;
+        swap(x2, y[0]);
+        swap(x3, y[1]);
+        swap(x5, y[2]);
+        return Outcome::Accepted;
+    });
 }
 
-bool WriteDivisibilityRecord(const fs::path& folder, uint32_t stage, uint32_t k, uint32_t n,
-                             uint32_t stepCount, uint32_t remaining, const BigInt& x2,
-                             const BigInt& x3, const BigInt& x5) {
+CheckpointWrite DivisibilityRecordWrite(const fs::path& folder, uint32_t stage, uint32_t k, uint32_t n,
+                                        uint32_t stepCount, uint32_t remaining, const BigInt& x2,
+                                        const BigInt& x3, const BigInt& x5) {
     CheckpointBytes out;
     out.reserve(4 * (10 + size_t(x2.length()) + x3.length() + x5.length()));
     for (uint32_t w : {kCheckpointMagic, stage, k, n, stepCount, remaining}) out.word(w);
@@ -226,17 +381,84 @@ bool WriteDivisibilityRecord(const fs::path& folder, uint32_t stage, uint32_t k,
     out.value(x3);
     out.value(x5);
     out.word(x2.xorHash() ^ x3.xorHash() ^ x5.xorHash() ^ stepCount ^ remaining);
-    return ReplaceCheckpointFile(CheckpointPath(folder), out.view());
+    return RecordWrite(folder, out);
+}
+
+bool WriteDivisibilityRecord(const fs::path& folder, uint32_t stage, uint32_t k, uint32_t n,
+                             uint32_t stepCount, uint32_t remaining, const BigInt& x2,
+                             const BigInt& x3, const BigInt& x5) {
+    return DivisibilityRecordWrite(folder, stage, k, n, stepCount, remaining, x2, x3, x5).run();
 }
 
 bool ResumeGfnRun(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
                   uint32_t& stepCount, uint32_t& bitIndex, RadixInt& start,
-                  const std::function<bool(uint32_t bitIndex)>& loadTransformState) {
+                  const std::function<bool(const fs::path& stateFile, uint32_t bitIndex)>& loadTransformState,
+                  RecordSource* source) {
     // The record names the number and the bit index; a transform state
     // without an accepted record could belong to another number. The
     // transform's radix is the base B itself.
-    if (!ReadPowerRecord(folder, stage, params, params.b, stepCount, bitIndex, start)) return false;
-    return loadTransformState(bitIndex);
+    const fs::path states[2] = {TransformStatePath(folder), PreviousTransformStatePath(folder)};
+    RecordSource from;  // why the current pair was passed over
+    for (const fs::path& record : {CheckpointPath(folder), PreviousCheckpointPath(folder)}) {
+        RadixInt scratch(2);
+        const Outcome outcome =
+            ReadPowerFrom(record, stage, params, params.b, stepCount, bitIndex, start, scratch);
+        if (outcome == Outcome::Refused) return false;
+        const bool current = record == CheckpointPath(folder);
+        if (outcome == Outcome::Accepted) {
+            for (const fs::path& state : states) {
+                if (!loadTransformState(state, bitIndex)) continue;
+                if (current && state == states[1]) {
+                    std::error_code ec;
+                    from = {true, "Numen.dtf", !fs::exists(states[0], ec)};
+                }
+                if (source != nullptr) *source = from;
+                return true;
+            }
+            if (current) {
+                std::error_code ec;
+                from = {true, "Numen.dtf", !fs::exists(states[0], ec)};
+            }
+        } else if (current) {
+            from = {true, "Numen.dta", outcome == Outcome::Missing};
+        }
+    }
+    return false;
+}
+
+CheckpointWrite GfnPairWrite(const fs::path& folder, uint32_t stage, const PowerRecordParams& params,
+                             uint32_t stepCount, uint32_t bitIndex, const RadixInt& start,
+                             std::string stateBytes) {
+    const fs::path record = CheckpointPath(folder), state = TransformStatePath(folder);
+    CheckpointWrite write;
+    write.writeTemporary(state, std::move(stateBytes));
+    write.writeTemporary(record, std::string(PowerBytes(stage, params, stepCount, bitIndex, start).view()));
+
+    // The newest pair whose record and state agree on the bit index, in the
+    // reader's order, is what the previous names must hold afterwards.
+    const RecordCheck records[2] = {CheckRecordFile(record), CheckRecordFile(PreviousCheckpointPath(folder))};
+    StateBit states[2] = {StateBit(state), StateBit(PreviousTransformStatePath(folder))};
+    bool keepRecord = false, keepState = false;
+    bool found = false;
+    for (int r = 0; r < 2 && !found; ++r) {
+        if (records[r].condition != FileCondition::Whole || !records[r].power) continue;
+        for (int s = 0; s < 2 && !found; ++s) {
+            if (!states[s].is(records[r].bit)) continue;
+            found = true;
+            keepRecord = r == 0;
+            keepState = s == 0;
+        }
+    }
+    if (keepRecord) write.rename(record, PreviousCheckpointPath(folder));
+    if (keepState) write.rename(state, PreviousTransformStatePath(folder));
+    write.rename(AtomicTemporaryPath(state), state);
+    write.rename(AtomicTemporaryPath(record), record);
+    return write;
+}
+
+bool WriteGfnPair(const fs::path& folder, uint32_t stage, const PowerRecordParams& params, uint32_t stepCount,
+                  uint32_t bitIndex, const RadixInt& start, std::string stateBytes) {
+    return GfnPairWrite(folder, stage, params, stepCount, bitIndex, start, std::move(stateBytes)).run();
 }
 
 void DeleteCheckpoint(const fs::path& folder) {
@@ -245,6 +467,31 @@ void DeleteCheckpoint(const fs::path& folder) {
         fs::remove(file, ignored);
         fs::remove(AtomicTemporaryPath(file), ignored);
     }
+    fs::remove(PreviousCheckpointPath(folder), ignored);
+    fs::remove(PreviousTransformStatePath(folder), ignored);
+}
+
+void CheckpointWrite::writeTemporary(fs::path target, std::string bytes) {
+    steps_.push_back({{}, std::move(target), std::move(bytes), true});
+}
+
+void CheckpointWrite::rename(fs::path from, fs::path to) {
+    steps_.push_back({std::move(from), std::move(to), {}, false});
+}
+
+bool CheckpointWrite::run(size_t limit) {
+    for (size_t i = 0; i < steps_.size(); ++i) {
+        if (i == limit) return false;  // stopped as by a crash: nothing cleaned up
+        const Step& step = steps_[i];
+        if (step.write ? WriteTemporaryFor(step.to, step.bytes) : RenameDurably(step.from, step.to)) continue;
+        // Every prefix of the sequence leaves a good checkpoint; only the
+        // temporaries are left to remove.
+        std::error_code ignored;
+        for (const Step& written : steps_)
+            if (written.write) fs::remove(AtomicTemporaryPath(written.to), ignored);
+        return false;
+    }
+    return true;
 }
 
 void CheckpointBytes::word(uint32_t w) {

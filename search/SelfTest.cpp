@@ -48,9 +48,9 @@ private:
     uint32_t saved_;
 };
 
-// The checkpoint files of an interrupted search, kept under another name
-// while the list runs: its large entries write and delete "Numen.dta" and
-// "Numen.dtf" like any large candidate, which would throw away the search's
+// The checkpoint files of an interrupted search (current and previous),
+// kept under another name while the list runs: its large entries write and
+// delete "Numen.dta" and "Numen.dtf" like any large candidate, which would throw away the search's
 // saved work before its Continue. Put back however the test ends (after
 // RunGuarded's own deletion on an arithmetic failure); the test's own files
 // go. Files left aside by a test that crashed are not overwritten: then the
@@ -58,7 +58,9 @@ private:
 class SearchCheckpointAside {
 public:
     explicit SearchCheckpointAside(const std::filesystem::path& folder)
-        : folder_(folder), files_{CheckpointPath(folder), TransformStatePath(folder)} {
+        : folder_(folder),
+          files_{CheckpointPath(folder), TransformStatePath(folder), PreviousCheckpointPath(folder),
+                 PreviousTransformStatePath(folder)} {
         std::error_code error;
         for (const auto& file : files_)
             if (std::filesystem::exists(Aside(file), error)) return;
@@ -86,7 +88,7 @@ public:
 
 private:
     std::filesystem::path folder_;
-    std::filesystem::path files_[2];
+    std::filesystem::path files_[4];
     bool active_ = false;
 };
 

@@ -45,8 +45,8 @@ int SelfTest(SearchRun& run);
 // tests' way to run a quick prefix or a broken arithmetic. "Test OK." then
 // means that this prefix ran to its end. The job's base is restored on every
 // way out: end, stop, arithmetic failure. So are the checkpoint files of an
-// interrupted search ("Numen.dta", "Numen.dtf" are set aside as
-// "Numen.dta.search", "Numen.dtf.search" meanwhile): the list's large
+// interrupted search ("Numen.dta", "Numen.dtf" and their ".prev" copies
+// are set aside with ".search" added meanwhile): the list's large
 // entries use and delete those files as any large candidate does.
 int SelfTest(SearchRun& run, size_t entryCount, const CheckArithmetic& arithmetic);
 

@@ -437,6 +437,12 @@ TEST_F(PowerRunGfnResumeTest, ForeignOrDamagedCheckpointsAreIgnored) {
     const fs::path dir = fixture.folder.path();
     const fs::path dtf = dir / kGfnCheckpointName;
     const std::string fresh = Text(0);
+    // Without a previous pair to fall back on (its own tests are in
+    // FolderCheckpointTest).
+    auto dropPrevious = [&] {
+        fs::remove(PreviousCheckpointPath(dir));
+        fs::remove(PreviousTransformStatePath(dir));
+    };
 
     // A state file of another bit index beside a good record: the record is
     // accepted, the state is not, and the transform is set afresh.
@@ -445,6 +451,7 @@ TEST_F(PowerRunGfnResumeTest, ForeignOrDamagedCheckpointsAreIgnored) {
     StopAtTick(PowerRunGfn, 2);
     ExpectRecord(1024, kBits - 1024);
     fixture.folder.write(kGfnCheckpointName, early);  // the state of bit T - 512
+    dropPrevious();
     ExpectCompletes(PowerRunGfn, fresh);
 
     // A damaged state file: one byte of the array changed.
@@ -452,11 +459,13 @@ TEST_F(PowerRunGfnResumeTest, ForeignOrDamagedCheckpointsAreIgnored) {
     std::string damaged = fixture.folder.read(kGfnCheckpointName);
     damaged[20 + 16 * 77 + 3] ^= 0x10;
     fixture.folder.write(kGfnCheckpointName, damaged);
+    dropPrevious();
     ExpectCompletes(PowerRunGfn, fresh);
 
     // A good record without its state file.
     StopAtTick(PowerRunGfn, 1);
     fs::remove(dtf);
+    dropPrevious();
     ExpectCompletes(PowerRunGfn, fresh);
 
     // A checkpoint of another stage.

@@ -581,6 +581,7 @@ TEST_F(PowerRunsTest, ForeignOrDamagedCheckpointIsIgnored) {
                                            bytes.substr(0, 40) + char(bytes[40] ^ 1) + bytes.substr(41),
                                            std::string(bytes.size(), '\x5a'), std::string()}) {
             f.folder.write(file.filename(), damaged);
+            fs::remove(PreviousCheckpointPath(f.folder.path()));  // nothing to fall back on
             f.sink.clear();
             EXPECT_TRUE(RunAndCheck(c.run, f.context(), c.N, c.a, e, 1));
             EXPECT_EQ(f.paneTexts().at(0), UntimedProgressText(PowerProgressStem(c.N), 0.0));
