@@ -227,6 +227,9 @@ TEST(WeightedTransformTest, PowerProcedureServesEveryNumber) {
 // planner's digit count such a square either comes out exact or raises
 // ArithmeticFault (a coefficient beyond 2^50 or a round-off at the guard),
 // never a wrong residue; with twice the digits it is exact. In every family.
+// (Seen: the cyclic form faults in the double-precision families, whose
+// rounding errors add up as coherently as the digits; the negacyclic
+// form's wrapped terms cancel, and x87 squares both exactly.)
 TEST(WeightedTransformTest, LargestDigitsSquareExactlyOrFault) {
     for (const KernelFamily* f : AllFamilies()) {
         for (int32_t c : {1, -1}) {
@@ -320,11 +323,11 @@ TEST(WeightedTransformTest, DISABLED_RoundOffTable) {
     std::printf("family %s\n", f.name);
     auto measure = [&](uint32_t k, int32_t c, uint32_t D, double bits) {
         const uint32_t n = uint32_t(bits * D - std::log2(double(k)));
-        WeightedTransform t;
-        t.planDigits(k, n, c, D, SettingsFor(f));
-        t.set(RandomResidue(ModulusOf(k, n, c), rng));
         double err = 0;
         try {
+            WeightedTransform t;
+            t.planDigits(k, n, c, D, SettingsFor(f));
+            t.set(RandomResidue(ModulusOf(k, n, c), rng));
             for (int s = 0; s < 3; ++s) err = std::max(err, t.squareStep());
         } catch (const ArithmeticFault&) {
             err = kWeightedErrorLimit;
@@ -337,7 +340,7 @@ TEST(WeightedTransformTest, DISABLED_RoundOffTable) {
                 const double limit = WeightedBitLimit(D, k, c);
                 const double atLimit = limit >= 1 ? measure(k, c, D, limit) : -1;
                 double best = 0, bestErr = 0;
-                for (double bits = std::max(1.0, std::floor(limit) - 2); bits <= 20; bits += 0.25) {
+                for (double bits = std::max(1.0, std::floor(limit)); bits <= 20; bits += 0.25) {
                     const double err = measure(k, c, D, bits);
                     if (err > 0.25) break;
                     best = bits;
