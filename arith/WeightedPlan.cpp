@@ -109,6 +109,7 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
     const GfnShape shape = GfnChooseShape(st->length, settings.l2Bytes, settings.lat64k, settings.family->avxLevel > 0);
     st->rowLength = shape.rowLength;
     st->rows = shape.rows;
+    st->rowShift = Log2(st->rowLength);
     st->gap = shape.onePass() ? 0 : uint32_t(std::max(settings.gap, 0));
     st->buffer.reserve(st->elementCount());
     st->array = st->buffer.first();
@@ -134,6 +135,7 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
         const uint32_t L = st->length;
         const uint32_t G = std::min(L, kRotationRowLength);
         st->rotationRowLength = G;
+        st->rotationShift = Log2(G);
         const long double pi = std::numbers::pi_v<long double>;
         st->rotationRows.resize(2 * size_t(L / G));
         for (uint32_t v = 0; v < L / G; ++v) {

@@ -27,6 +27,7 @@ struct WeightedState {
     uint32_t rowLength = 0;   // g, length when one-pass
     uint32_t rows = 0;        // b, 1 when one-pass
     uint32_t gap = 0;         // padding after each row (0 one-pass)
+    uint32_t rowShift = 0;    // log2 g
     TransformBuffer buffer{1};
     Complex* array = nullptr;
     const KernelTables* tables = nullptr;
@@ -39,12 +40,15 @@ struct WeightedState {
     // Negacyclic only: e^{i pi j/(2L)} = rotationRows[j / G] * rotationColumns[j % G],
     // (cos, sin) pairs, G = rotationRowLength.
     uint32_t rotationRowLength = 0;
+    uint32_t rotationShift = 0;  // log2 G
     std::vector<double> rotationRows, rotationColumns;
     double maxError = 0;
 
     uint32_t rowStride() const { return rowLength + gap; }
     uint32_t elementCount() const { return rows * rowStride(); }
-    Complex* element(uint32_t j) const { return array + size_t(j / rowLength) * rowStride() + j % rowLength; }
+    Complex* element(uint32_t j) const {
+        return array + size_t(j >> rowShift) * rowStride() + (j & (rowLength - 1));
+    }
     // e_j = ceil(j n / D), for 0 <= j <= D (e_D = n).
     uint32_t exponent(uint32_t j) const {
         return uint32_t((uint64_t(j) * n + digits - 1) >> logDigits);
@@ -53,9 +57,9 @@ struct WeightedState {
     uint32_t digitBits(uint32_t j) const { return exponent(j + 1) - exponent(j); }
     // The rotation of element j (negacyclic).
     void rotation(uint32_t j, double& cosine, double& sine) const {
-        const uint32_t G = rotationRowLength;
-        const double rc = rotationRows[2 * (j / G)], rs = rotationRows[2 * (j / G) + 1];
-        const double cc = rotationColumns[2 * (j % G)], cs = rotationColumns[2 * (j % G) + 1];
+        const uint32_t v = j >> rotationShift, col = j & (rotationRowLength - 1);
+        const double rc = rotationRows[2 * v], rs = rotationRows[2 * v + 1];
+        const double cc = rotationColumns[2 * col], cs = rotationColumns[2 * col + 1];
         cosine = rc * cc - rs * cs;
         sine = rs * cc + rc * cs;
     }
