@@ -226,6 +226,16 @@ TEST(WeightedTransformTest, PlanBoundariesSquareCorrectly) {
         EXPECT_FALSE(PlanWeighted(4294967295u, n, 1).served) << n;
         EXPECT_FALSE(PlanWeighted(4294967291u, n, -1).served) << n;
     }
+    // Forced on k near 2^32 (weights spread over 2^32, no bits left), the
+    // transform fails safe: the guard raises ArithmeticFault at once.
+    for (int32_t c : {1, -1}) {
+        const uint32_t k = 4294967291u, n = 64 * 6;
+        WeightedTransform forced;
+        forced.planDigits(k, n, c, 64, SettingsFor(f));
+        const Mpz N = ModulusOf(k, n, c);
+        forced.set(RandomResidue(N, rng));
+        EXPECT_THROW(forced.squareStep(), ArithmeticFault) << c;
+    }
     EXPECT_FALSE(PlanWeighted(3, 100, 1).served);  // too short to gain
     EXPECT_FALSE(PlanWeighted(0, 5000, 1).served);
     EXPECT_FALSE(PlanWeighted(3, 5000, 0).served);
