@@ -1,8 +1,7 @@
 // Planning of the weighted transform modulo k*2^n + c (WeightedTransform.h):
 // the digit count from the measured round-off, the shape, the buffer and
 // the tables (u_j and 1/u_j per digit; for the negacyclic form the
-// rotations e^{i pi j/(2L)} as lane rows times columns, as GfnPlan.cpp
-// builds them for the lane passes).
+// rotations e^{i pi j/(2L)} as buffer-row starts times column rotations).
 //
 // The rule. With k = 1 and c = +-1 the largest round-off of a square of
 // random balanced digits grows with the length; the bits per digit that
@@ -31,10 +30,6 @@ constexpr double kLimitAtOne = 21.5;
 constexpr double kLimitSlope = 0.15;
 // Digit 0's base k 2^{e_1} must stay an exact double below 2^52.
 constexpr double kMostBits = 20.0;
-// Lane rows of the rotation tables: short enough for every row of the
-// buffer, long enough that the row table stays small.
-constexpr uint32_t kRotationRowLength = 1024;
-
 uint32_t Log2(uint32_t x) {
     uint32_t l = 0;
     while ((1u << (l + 1)) <= x) ++l;
@@ -132,24 +127,23 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
         st->inverseWeight[j] = double(std::exp2(-e));
     }
     if (st->negacyclic) {
-        const uint32_t L = st->length;
-        const uint32_t G = std::min(L, kRotationRowLength);
-        st->rotationRowLength = G;
-        st->rotationShift = Log2(G);
         const long double pi = std::numbers::pi_v<long double>;
-        st->rotationRows.resize(2 * size_t(L / G));
-        for (uint32_t v = 0; v < L / G; ++v) {
-            const long double psi = pi * (static_cast<long double>(v) * G) / (2.0L * L);
-            st->rotationRows[2 * v] = double(std::cos(psi));
-            st->rotationRows[2 * v + 1] = double(std::sin(psi));
+        const uint32_t L = st->length, g = st->rowLength;
+        st->rotationRows.resize(2 * size_t(st->rows));
+        for (uint32_t r = 0; r < st->rows; ++r) {
+            const long double psi = pi * (static_cast<long double>(r) * g) / (2.0L * L);
+            st->rotationRows[2 * r] = double(std::cos(psi));
+            st->rotationRows[2 * r + 1] = double(std::sin(psi));
         }
-        st->rotationColumns.resize(2 * size_t(G));
-        for (uint32_t col = 0; col < G; ++col) {
+        st->columnCos.resize(g);
+        st->columnSin.resize(g);
+        for (uint32_t col = 0; col < g; ++col) {
             const long double psi = pi * col / (2.0L * L);
-            st->rotationColumns[2 * col] = double(std::cos(psi));
-            st->rotationColumns[2 * col + 1] = double(std::sin(psi));
+            st->columnCos[col] = double(std::cos(psi));
+            st->columnSin[col] = double(std::sin(psi));
         }
     }
+    st->scratch.resize(D);
     st->maxError = 0;
     state_ = std::move(st);
     setValue(0);

@@ -37,11 +37,12 @@ struct WeightedState {
     uint32_t firstExponent = 0;
     // u_j and 1/u_j per digit.
     std::vector<double> weight, inverseWeight;
-    // Negacyclic only: e^{i pi j/(2L)} = rotationRows[j / G] * rotationColumns[j % G],
-    // (cos, sin) pairs, G = rotationRowLength.
-    uint32_t rotationRowLength = 0;
-    uint32_t rotationShift = 0;  // log2 G
-    std::vector<double> rotationRows, rotationColumns;
+    // Negacyclic only: e^{i pi j/(2L)} as the product of the start of j's
+    // buffer row and the rotation of its column, (cos, sin) pairs per row,
+    // cosines and sines per column (g entries).
+    std::vector<double> rotationRows, columnCos, columnSin;
+    // The digits of a pass (D doubles), reused.
+    std::vector<double> scratch;
     double maxError = 0;
 
     uint32_t rowStride() const { return rowLength + gap; }
@@ -57,11 +58,10 @@ struct WeightedState {
     uint32_t digitBits(uint32_t j) const { return exponent(j + 1) - exponent(j); }
     // The rotation of element j (negacyclic).
     void rotation(uint32_t j, double& cosine, double& sine) const {
-        const uint32_t v = j >> rotationShift, col = j & (rotationRowLength - 1);
-        const double rc = rotationRows[2 * v], rs = rotationRows[2 * v + 1];
-        const double cc = rotationColumns[2 * col], cs = rotationColumns[2 * col + 1];
-        cosine = rc * cc - rs * cs;
-        sine = rs * cc + rc * cs;
+        const uint32_t r = j >> rowShift, col = j & (rowLength - 1);
+        const double rc = rotationRows[2 * r], rs = rotationRows[2 * r + 1];
+        cosine = rc * columnCos[col] - rs * columnSin[col];
+        sine = rs * columnCos[col] + rc * columnSin[col];
     }
 };
 

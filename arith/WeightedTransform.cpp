@@ -3,21 +3,24 @@
 // kernel family, the carry pass with its wrap, the multiplication by a word
 // and the exact read-out.
 //
-// The carry pass, element j with rotation (C, S) = e^{i pi j/(2L)}
-// (negacyclic form; the cyclic form has C = 1, S = 0 and one digit):
+// The carry pass is three sweeps. Element j has the rotation
+// (C, S) = e^{i pi j/(2L)} (negacyclic form; the cyclic form has C = 1,
+// S = 0 and one digit an element):
 //
-//     after a square:  p + i q = conj(z (C + i S)) / L    (the kernels return L conj(x (*) x))
-//     between passes:  p + i q = z (C - i S)
-//     coefficients:    P = round(p / u_j),  Q = round(q / u_{j+L});  error = max distance
-//     chains:          t = P + carry, carry = round(t / base_j), digit = t - carry base_j
-//     store:           (u_j digit_j + i u_{j+L} digit_{j+L}) (C + i S)
+//   1. unweight and round into a digit array:
+//        after a square:  p + i q = conj(z (C + i S)) / L   (the kernels return L conj(x (*) x))
+//        between passes:  p + i q = z (C - i S)
+//        digit j = round(p / u_j), digit j + L = round(q / u_{j+L}); error = largest distance
+//   2. carry the digits: t = digit + carry, carry = round(t / base_j),
+//      digit = t - carry base_j, base_j = 2^{b_j} but for digit 0 (k 2^{e_1});
+//      in digit order the real chain runs into the imaginary one, and the
+//      carry out of digit D - 1 enters digit 0 times -c (k 2^n = -c);
+//   3. weight back: element j = (u_j digit_j + i u_{j+L} digit_{j+L}) (C + i S).
 //
-// base_j = 2^{b_j} except digit 0 (k 2^{e_1}). The real chain runs through
-// digits 0 .. L-1 and carries into digit L (the imaginary part of element
-// 0); the imaginary chain through L .. D-1 and carries out of the top,
-// where k 2^n = -c: into digit 0 times -c. Both are then walked up from
-// element 0 as far as they go, as in the generalized-Fermat transform.
-//
+// Sweeps 1 and 3 are plain loops along the buffer's rows (scalar in the
+// baseline build: about as fast as one element-by-element pass, and the
+// place for a vector version); sweep 2 runs eight chains side by side and
+// walks each one's carry into the next.
 // Rounding uses 1.5 * 2^52 (x + R - R rounds to nearest for |x| < 2^51):
 // baseline x86-64 has no rounding instruction. A coefficient of 2^50 or
 // more, or a NaN, sets the error to the limit, so a corrupted buffer can
@@ -62,130 +65,155 @@ void CheckError(WeightedState& st, double err) {
         throw ArithmeticFault("weighted transform: round-off error reached 0.45");
 }
 
-// The base of digit j as a double and its reciprocal (exact but for digit 0).
-struct DigitBase {
-    double base, inverse;
-};
-inline DigitBase BaseOf(const WeightedState& st, uint32_t j) {
-    if (j == 0) return {st.base0, st.inverseBase0};
-    const int bits = int(st.digitBits(j));
-    return {std::ldexp(1.0, bits), std::ldexp(1.0, -bits)};
-}
-
-// t + carry split into a balanced digit and the carry out of it.
-inline double Split(double t, double& carry, const DigitBase& b) {
-    carry = Round(t * b.inverse);
-    return t - carry * b.base;
-}
-
-// One pass over the elements in order; the chains' final carries out.
+// Sweep 1: every element unweighted and rounded into the digit array
+// (digit j and j + L of element j), the largest rounding distance returned
+// (NaN for a non-number or a coefficient of 2^50 or more).
 template <bool kNegacyclic, bool kFromSquare>
-double CarryPass(WeightedState& st, double scale, double& carryR, double& carryI) {
-    const uint32_t L = st.length, g = st.rowLength;
-    const double* w = st.weight.data();
-    const double* iw = st.inverseWeight.data();
-    double err = 0;
-    carryR = carryI = 0;
-    // Digits j >= 1 have floor(n/D) or one bit more.
-    const uint32_t low = st.n >> st.logDigits;
-    const DigitBase bases[2] = {{std::ldexp(1.0, int(low)), std::ldexp(1.0, -int(low))},
-                                {std::ldexp(1.0, int(low) + 1), std::ldexp(1.0, -int(low) - 1)}};
-    // The bases of both chains come from the exponents, walked along.
-    uint32_t eR = 0, eI = st.exponent(L);
+double Unweight(const WeightedState& st, double scale, double* __restrict out) {
+    const uint32_t g = st.rowLength, L = st.length;
+    const double* __restrict iw = st.inverseWeight.data();
+    double err = 0, largest = 0;
     for (uint32_t r = 0; r < st.rows; ++r) {
-        Complex* row = st.array + size_t(r) * st.rowStride();
-        for (uint32_t col = 0; col < g; ++col) {
-            const uint32_t j = r * g + col;
-            const double f = row[col].re, e = row[col].im;
-            double C = 1, S = 0;
-            if constexpr (kNegacyclic) st.rotation(j, C, S);
-            double p, q;
-            if constexpr (kFromSquare) {
-                p = (f * C - e * S) * scale;
-                q = -(f * S + e * C) * scale;
-            } else {
-                p = (f * C + e * S) * scale;
-                q = (e * C - f * S) * scale;
+        const double* __restrict row = &st.array[size_t(r) * st.rowStride()].re;
+        const uint32_t first = r * g;
+        if constexpr (kNegacyclic) {
+            const double rc = st.rotationRows[2 * r], rs = st.rotationRows[2 * r + 1];
+            const double* __restrict cc = st.columnCos.data();
+            const double* __restrict cs = st.columnSin.data();
+            for (uint32_t col = 0; col < g; ++col) {
+                const double C = rc * cc[col] - rs * cs[col], S = rs * cc[col] + rc * cs[col];
+                const double f = row[2 * col], e = row[2 * col + 1];
+                double p, q;
+                if constexpr (kFromSquare) {
+                    p = (f * C - e * S) * scale;
+                    q = -(f * S + e * C) * scale;
+                } else {
+                    p = (f * C + e * S) * scale;
+                    q = (e * C - f * S) * scale;
+                }
+                p *= iw[first + col];
+                q *= iw[first + col + L];
+                const double P = Round(p), Q = Round(q);
+                err = std::max(err, std::max(std::fabs(p - P), std::fabs(q - Q)));
+                largest = std::max(largest, std::max(std::fabs(p), std::fabs(q)));
+                out[first + col] = P;
+                out[first + col + L] = Q;
             }
-            const double P = RoundNoting(p * iw[j], err);
-            // Real chain: digit j.
-            const uint32_t eRNext = st.exponent(j + 1);
-            const DigitBase bR = j == 0 ? DigitBase{st.base0, st.inverseBase0} : bases[eRNext - eR - low];
-            eR = eRNext;
-            const double dr = Split(P + carryR, carryR, bR);
-            if constexpr (kNegacyclic) {
-                const uint32_t jI = j + L;
-                const double Q = RoundNoting(q * iw[jI], err);
-                const uint32_t eINext = st.exponent(jI + 1);
-                const DigitBase bI = bases[eINext - eI - low];
-                eI = eINext;
-                const double di = Split(Q + carryI, carryI, bI);
-                const double ar = dr * w[j], ai = di * w[jI];
-                row[col] = {ar * C - ai * S, ar * S + ai * C};
-            } else {
+        } else {
+            for (uint32_t col = 0; col < g; ++col) {
+                const double p = row[2 * col] * scale * iw[first + col];
                 // The imaginary part of a real square is round-off alone.
-                const double Q = RoundNoting(q * iw[j], err);
-                if (Q != 0) err = std::max(err, 1.0);
-                row[col] = {dr * w[j], 0.0};
+                const double q = row[2 * col + 1] * scale * iw[first + col];
+                const double P = Round(p);
+                err = std::max(err, std::max(std::fabs(p - P), std::fabs(q)));
+                largest = std::max(largest, std::fabs(p));
+                out[first + col] = P;
             }
         }
     }
+    // max() drops NaN; a NaN anywhere leaves the sums below not finite.
+    if (!(largest < kLargest)) return std::numeric_limits<double>::quiet_NaN();
     return err;
 }
 
-// Adds the carries at element 0 (the real chain's into digit L, the
-// imaginary chain's times -c into digit 0) and walks them up.
+// Sweep 3: the digits weighted back into the elements.
 template <bool kNegacyclic>
-void WrapCarries(WeightedState& st, double carryR, double carryI, double& err) {
-    const double minusC = -double(st.c);
-    const uint32_t L = st.length;
-    double intoRe, intoIm;
-    if constexpr (kNegacyclic) {
-        intoRe = minusC * carryI;
-        intoIm = carryR;
-    } else {
-        intoRe = minusC * carryR;
-        intoIm = 0;
-    }
-    uint32_t j = 0;
-    for (uint64_t steps = 0; intoRe != 0 || intoIm != 0; ++steps) {
-        if (steps > 2 * uint64_t(L) + 2) throw ArithmeticFault("weighted transform: carry does not settle");
-        Complex* z = st.element(j);
-        double C = 1, S = 0;
-        if constexpr (kNegacyclic) st.rotation(j, C, S);
-        const double p = z->re * C + z->im * S, q = z->im * C - z->re * S;
-        const double P = RoundNoting(p * st.inverseWeight[j], err);
-        const double dr = Split(P + intoRe, intoRe, BaseOf(st, j));
+void Reweight(WeightedState& st, const double* __restrict digits) {
+    const uint32_t g = st.rowLength, L = st.length;
+    const double* __restrict w = st.weight.data();
+    for (uint32_t r = 0; r < st.rows; ++r) {
+        double* __restrict row = &st.array[size_t(r) * st.rowStride()].re;
+        const uint32_t first = r * g;
         if constexpr (kNegacyclic) {
-            const double Q = RoundNoting(q * st.inverseWeight[j + L], err);
-            const double di = Split(Q + intoIm, intoIm, BaseOf(st, j + L));
-            const double ar = dr * st.weight[j], ai = di * st.weight[j + L];
-            *z = {ar * C - ai * S, ar * S + ai * C};
+            const double rc = st.rotationRows[2 * r], rs = st.rotationRows[2 * r + 1];
+            const double* __restrict cc = st.columnCos.data();
+            const double* __restrict cs = st.columnSin.data();
+            for (uint32_t col = 0; col < g; ++col) {
+                const double C = rc * cc[col] - rs * cs[col], S = rs * cc[col] + rc * cs[col];
+                const double ar = digits[first + col] * w[first + col], ai = digits[first + col + L] * w[first + col + L];
+                row[2 * col] = ar * C - ai * S;
+                row[2 * col + 1] = ar * S + ai * C;
+            }
         } else {
-            *z = {dr * st.weight[j], 0.0};
-        }
-        if (!std::isfinite(intoRe) || !std::isfinite(intoIm)) err = std::numeric_limits<double>::quiet_NaN();
-        if (!(err < kWeightedErrorLimit)) return;
-        if (++j == L) {  // past the top again
-            j = 0;
-            if constexpr (kNegacyclic) {
-                const double oldRe = intoRe;
-                intoRe = minusC * intoIm;
-                intoIm = oldRe;
-            } else {
-                intoRe = minusC * intoRe;
+            for (uint32_t col = 0; col < g; ++col) {
+                row[2 * col] = digits[first + col] * w[first + col];
+                row[2 * col + 1] = 0.0;
             }
         }
     }
+}
+
+// Sweep 2: the carries, on the digit array. In digit order the real chain
+// (digits 0 .. L-1) runs straight into the imaginary one (L .. D-1), so the
+// pass is one chain through D digits whose carry out of the top enters
+// digit 0 times -c. A single chain is bound by its latency (an add, a
+// rounding, a multiply and a subtraction per digit): the digits are cut
+// into kSegments runs carried side by side, and each run's carry is then
+// walked into the next as far as it goes.
+constexpr uint32_t kSegments = 8;
+
+struct DigitBases {
+    double base[2], inverse[2];  // floor(n/D) bits, one more
+    uint32_t low;
+};
+
+// d[j] + carry split into a balanced digit; returns the carry out.
+inline double SplitDigit(const WeightedState& st, const DigitBases& b, double* d, uint32_t j, double carry) {
+    const double t = d[j] + carry;
+    double base, inverse;
+    if (j == 0) {
+        base = st.base0;
+        inverse = st.inverseBase0;
+    } else {
+        const uint32_t k = st.digitBits(j) - b.low;
+        base = b.base[k];
+        inverse = b.inverse[k];
+    }
+    const double q = Round(t * inverse);
+    d[j] = t - q * base;
+    return q;
+}
+
+// Walks `carry` up from digit j; returns what passes digit D - 1.
+double WalkDigits(const WeightedState& st, const DigitBases& b, double* d, uint32_t j, double carry) {
+    for (; carry != 0 && j < st.digits; ++j) carry = SplitDigit(st, b, d, j, carry);
+    return carry;
+}
+
+// Returns false when a carry is not a number (a corrupted buffer).
+bool CarryDigits(const WeightedState& st, double* d) {
+    const uint32_t D = st.digits, run = D / kSegments;
+    DigitBases b;
+    b.low = st.n >> st.logDigits;
+    for (int k = 0; k < 2; ++k) {
+        b.base[k] = std::ldexp(1.0, int(b.low) + k);
+        b.inverse[k] = std::ldexp(1.0, -int(b.low) - k);
+    }
+    double carry[kSegments] = {};
+    for (uint32_t i = 0; i < run; ++i) {
+#pragma GCC unroll 8
+        for (uint32_t s = 0; s < kSegments; ++s) carry[s] = SplitDigit(st, b, d, s * run + i, carry[s]);
+    }
+    for (double c : carry)
+        if (!std::isfinite(c)) return false;
+    double top = carry[kSegments - 1];
+    for (uint32_t s = 0; s + 1 < kSegments; ++s) top += WalkDigits(st, b, d, (s + 1) * run, carry[s]);
+    const double minusC = -double(st.c);
+    for (uint32_t rounds = 0; top != 0; ++rounds) {
+        if (rounds > 4) throw ArithmeticFault("weighted transform: carry does not settle");
+        top = WalkDigits(st, b, d, 0, minusC * top);
+    }
+    return true;
 }
 
 template <bool kNegacyclic, bool kFromSquare>
 double RunPass(WeightedState& st, double scale) {
-    double carryR, carryI;
-    double err = CarryPass<kNegacyclic, kFromSquare>(st, scale, carryR, carryI);
-    if (!std::isfinite(carryR) || !std::isfinite(carryI)) err = std::numeric_limits<double>::quiet_NaN();
-    if (err < kWeightedErrorLimit) WrapCarries<kNegacyclic>(st, carryR, carryI, err);
+    double* d = st.scratch.data();
+    double err = Unweight<kNegacyclic, kFromSquare>(st, scale, d);
+    // A corrupted buffer stops here, leaving the elements as they were.
+    if (err < kWeightedErrorLimit && !CarryDigits(st, d)) err = std::numeric_limits<double>::quiet_NaN();
     CheckError(st, err);
+    Reweight<kNegacyclic>(st, d);
     return err;
 }
 
