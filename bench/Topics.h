@@ -8,6 +8,7 @@ void RunTrialBench();
 void RunSquareBench();
 void RunModularBench();
 void RunPrpBench();
+void RunWeightedBench();
 
 struct Topic {
     const char* name;
@@ -20,6 +21,7 @@ inline constexpr Topic kTopics[] = {
     {"square", RunSquareBench},
     {"modular", RunModularBench},
     {"prp", RunPrpBench},
+    {"weighted", RunWeightedBench},
 };
 
 }  // namespace numen::bench

@@ -1,0 +1,79 @@
+// The state of one weighted computation modulo k*2^n + c (see
+// WeightedTransform.h), shared by its planner, its operations and the tests
+// of its internals. Internal to arith/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "arith/BigInt.h"
+#include "arith/TransformBuffer.h"
+#include "arith/WeightedTransform.h"
+#include "arith/kernels/Complex.h"
+#include "arith/kernels/Twiddles.h"
+
+namespace numen {
+
+struct WeightedState {
+    WeightedSettings settings{};
+    uint32_t k = 0, n = 0;
+    int32_t c = 0;
+    BigInt modulus;           // N, for the read-out's last correction
+    bool negacyclic = false;  // c > 0: digit pairs in D/2 elements; c < 0: one digit per element
+    uint32_t digits = 0;      // D
+    uint32_t logDigits = 0;   // log2 D
+    uint32_t length = 0;      // elements of the transform: D/2 or D
+    uint32_t rowLength = 0;   // g, length when one-pass
+    uint32_t rows = 0;        // b, 1 when one-pass
+    uint32_t gap = 0;         // padding after each row (0 one-pass)
+    uint32_t rowShift = 0;    // log2 g
+    TransformBuffer buffer{1};
+    Complex* array = nullptr;
+    const KernelTables* tables = nullptr;
+
+    // Digit 0's base k 2^{e_1} and its reciprocal; e_1.
+    double base0 = 0, inverseBase0 = 0;
+    uint32_t firstExponent = 0;
+    // u_j and 1/u_j per digit.
+    std::vector<double> weight, inverseWeight;
+    // Negacyclic only: e^{i pi j/(2L)} as the product of the start of j's
+    // buffer row and the rotation of its column, (cos, sin) pairs per row,
+    // cosines and sines per column (g entries).
+    std::vector<double> rotationRows, columnCos, columnSin;
+    // The digits of a pass (D doubles), reused.
+    std::vector<double> scratch;
+    double maxError = 0;
+
+    uint32_t rowStride() const { return rowLength + gap; }
+    uint32_t elementCount() const { return rows * rowStride(); }
+    Complex* element(uint32_t j) const {
+        return array + size_t(j >> rowShift) * rowStride() + (j & (rowLength - 1));
+    }
+    // e_j = ceil(j n / D), for 0 <= j <= D (e_D = n).
+    uint32_t exponent(uint32_t j) const {
+        return uint32_t((uint64_t(j) * n + digits - 1) >> logDigits);
+    }
+    // Bits of digit j >= 1: e_{j+1} - e_j.
+    uint32_t digitBits(uint32_t j) const { return exponent(j + 1) - exponent(j); }
+    // The rotation of element j (negacyclic).
+    void rotation(uint32_t j, double& cosine, double& sine) const {
+        const uint32_t r = j >> rowShift, col = j & (rowLength - 1);
+        const double rc = rotationRows[2 * r], rs = rotationRows[2 * r + 1];
+        cosine = rc * columnCos[col] - rs * columnSin[col];
+        sine = rs * columnCos[col] + rc * columnSin[col];
+    }
+};
+
+// Balanced digits (int64) of D: digit 0 in [-base0/2, base0/2], digit j in
+// [-2^{b_j - 1}, 2^{b_j - 1}], carried with the wrap (the carry out of
+// digit D - 1 enters digit 0 times -c) until it settles. ArithmeticFault
+// when it does not (it always does for digits of a reduced residue).
+void BalanceWeightedDigits(const WeightedState& st, std::vector<int64_t>& digits);
+// The integer digits the buffer holds between passes (rounded after
+// unweighting); the largest rounding distance raised into `error`.
+void ReadWeightedDigits(const WeightedState& st, std::vector<int64_t>& digits, double& error);
+// Writes the digits weighted into the buffer (padding untouched).
+void WriteWeightedDigits(WeightedState& st, const std::vector<int64_t>& digits);
+
+}  // namespace numen
