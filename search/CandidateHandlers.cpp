@@ -33,7 +33,9 @@ public:
           job_(run.job),
           log_(run.log),
           checkpoint_(run.log.folder(), &run.log),
-          context_{run.log, run.job.running, run.job.live, &checkpoint_, run.job.options, {}},
+          context_{run.log, run.job.running, run.job.live,
+                   run.checkpoint ? run.checkpoint : &checkpoint_,  // a front end's own store first
+                   run.job.options, {}},
           trialReport_(run.log),
           trial_{trialReport_, run.job.running, run.job.trialLimit} {}
 
