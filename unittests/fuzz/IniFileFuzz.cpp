@@ -6,14 +6,15 @@
 //
 // Properties: a text read is in its read-back form (at most 79 characters,
 // no CR, LF or NUL, no blanks around it); writing a text read back changes
-// no key's value; a number written reads back as written and changes no
-// other key.
+// no key's value and no other line; a number written reads back as written
+// and changes no other key.
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "shell/IniFile.h"
@@ -45,13 +46,42 @@ bool IsReadBackForm(const std::string& text) {
            (text.size() <= IniFile::kMaxTextLength && IniFile::ReadBackForm(text) == text);
 }
 
+// The file's lines as the reader holds them: split at LF, a last line
+// without its LF counted.
+std::vector<std::string_view> Lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t lf = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, lf - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+// A write of an existing key keeps every other line byte for byte; only a
+// last line without its line end may gain the CR of a CR LF file.
+void CheckOnlyKeyLineChanged(std::string_view before, std::string_view after, std::string_view key) {
+    const std::vector<std::string_view> a = Lines(before), b = Lines(after);
+    NUMEN_FUZZ_CHECK(a.size() == b.size());
+    int changed = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i]) continue;
+        if (i + 1 == a.size() && b[i].size() == a[i].size() + 1 && b[i].starts_with(a[i]) && b[i].back() == '\r')
+            continue;
+        NUMEN_FUZZ_CHECK(b[i].starts_with(std::string(key) + "="));
+        ++changed;
+    }
+    NUMEN_FUZZ_CHECK(changed <= 1);
+}
+
 }  // namespace
 }  // namespace numen
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace numen;
     const std::filesystem::path folder = fuzz::ScratchSubfolder("ini");
-    fuzz::WriteWholeFile(folder / IniFile::kFileName, std::string_view(reinterpret_cast<const char*>(data), size));
+    const std::string_view file(reinterpret_cast<const char*>(data), size);
+    fuzz::WriteWholeFile(folder / IniFile::kFileName, file);
     IniFile ini(folder);
 
     const Values before = ReadAll(ini);
@@ -71,6 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (before[same] != kMissing) {
         ini.writeText(kKeys[same], before[same]);
         NUMEN_FUZZ_CHECK(ReadAll(ini) == before);
+        CheckOnlyKeyLineChanged(file, fuzz::ReadWholeFile(ini.path()), kKeys[same]);
     }
 
     const size_t other = (same + 1 + size / kKeys.size()) % kKeys.size();

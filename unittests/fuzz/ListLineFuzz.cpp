@@ -5,14 +5,17 @@
 // The first input byte chooses the run's form and base for the File-mode
 // lines (form = byte % 3, base 2, 3, 10 or 1000003); the rest is the list.
 //
-// Properties: no line is longer than 131 characters or holds an LF, and
-// the lines hold no more characters than the list; a line taken as a
+// Properties: the lines are those of a plain model of the reader (byte
+// order mark dropped, split at LF, a CR before the LF dropped, every
+// physical line cut into pieces of 131 characters); a line taken as a
 // candidate is within the run's limits, and the candidate written in the
 // canonical form ("k n", "1 k*b^n+1") reads back as the same candidate.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "search/ExponentLimit.h"
@@ -24,6 +27,22 @@ namespace numen {
 namespace {
 
 constexpr uint32_t kBases[] = {2, 3, 10, 1000003};
+
+// The lines the reader must give for `list`, in order.
+std::vector<std::string> ModelLines(std::string_view list) {
+    if (list.starts_with("\xEF\xBB\xBF")) list.remove_prefix(3);
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < list.size();) {
+        const size_t lf = list.find('\n', start);
+        std::string_view physical = list.substr(start, lf == std::string_view::npos ? lf : lf - start);
+        if (lf != std::string_view::npos && physical.ends_with('\r')) physical.remove_suffix(1);
+        start = lf == std::string_view::npos ? list.size() : lf + 1;
+        if (physical.empty()) lines.emplace_back();
+        for (size_t at = 0; at < physical.size(); at += kListLineLength)
+            lines.emplace_back(physical.substr(at, kListLineLength));
+    }
+    return lines;
+}
 
 void FuzzFileLine(const std::string& line, int form, uint32_t base) {
     uint32_t k = 0, n = 0;
@@ -58,14 +77,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 1) return 0;
     std::FILE* list = fmemopen(const_cast<uint8_t*>(data + 1), size - 1, "rb");
     if (list == nullptr) return 0;
+    const std::vector<std::string> expected =
+        ModelLines(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
     ListLineReader reader(list);
     std::string line;
-    size_t characters = 0;
+    size_t count = 0;
     bool first = true;
     while (reader.next(line)) {
-        NUMEN_FUZZ_CHECK(line.size() <= kListLineLength && line.find('\n') == std::string::npos);
-        characters += line.size();
-        NUMEN_FUZZ_CHECK(characters <= size - 1);
+        NUMEN_FUZZ_CHECK(count < expected.size() && line == expected[count]);
+        ++count;
         if (first) {
             const SieveHeader header = ReadSieveHeader(line);
             const std::string refusal = HeaderRefusal(header, "list.txt", form, base);
@@ -75,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FuzzFileLine(line, form, base);
         FuzzVerifierLine(line);
     }
+    NUMEN_FUZZ_CHECK(count == expected.size());
     std::fclose(list);
     return 0;
 }
