@@ -93,7 +93,8 @@ void ResultLog::AppendWithRetry(const char* fileName, std::string_view text) {
     AppendWithRetry(fileName, [&stored](const std::filesystem::path& path) { return AppendOnce(path, stored); });
 }
 
-void ResultLog::AppendWithRetry(const char* fileName, const std::function<bool(const std::filesystem::path&)>& once) {
+void ResultLog::AppendWithRetry(const char* fileName,
+                                const std::function<bool(const std::filesystem::path&)>& once) {
     const std::filesystem::path path = folder_ / fileName;
     const std::string retrying = std::string("Cannot open ") + fileName + ": retrying...\r\n";
     const std::string blocking = std::string("Cannot open the file \"") + fileName + "\".";
@@ -187,8 +188,8 @@ void ResultLog::ReportCompositeErr(const Candidate& N, int32_t x, int32_t q, boo
     }
 }
 
-void ResultLog::JsonVerdict(const Candidate& N, JsonObject& o, bool composite, int32_t x, int32_t q, bool verification,
-                            const VerdictFacts& facts) {
+void ResultLog::JsonVerdict(const Candidate& N, JsonObject& o, bool composite, int32_t x, int32_t q,
+                            bool verification, const VerdictFacts& facts) {
     const char* proof = facts.proof != nullptr ? facts.proof : DefaultProof(N, x, composite);
     o.add("proof", proof);
     // A prime line of c < 0 always shows P and Q; a composite one a base a
