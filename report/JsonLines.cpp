@@ -88,11 +88,32 @@ JsonObject& JsonObject::add(std::string_view k, const std::optional<double>& val
     return value ? add(k, *value) : addNull(k);
 }
 
+namespace {
+
+// The length of the file up to and including its last LF: what stays when
+// a torn last line (a write cut short by a power loss) is taken away.
+// -1 when the file cannot be read.
+off_t WholeLinesLength(int fd, off_t size) {
+    char block[4096];
+    off_t end = size;
+    while (end > 0) {
+        const off_t begin = end > off_t(sizeof block) ? end - off_t(sizeof block) : 0;
+        const ssize_t got = ::pread(fd, block, size_t(end - begin), begin);
+        if (got != ssize_t(end - begin)) return -1;
+        for (ssize_t i = got; i > 0; --i)
+            if (block[i - 1] == '\n') return begin + i;
+        end = begin;
+    }
+    return 0;
+}
+
+}  // namespace
+
 bool AppendJsonLine(const std::filesystem::path& path, std::string_view line, WriteCall write) {
     if (write == nullptr) write = ::write;
     std::string whole(line);
     whole += '\n';
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return false;
     // Only this process appends (one instance per folder), so the line
     // begins where the file ends now.
@@ -100,6 +121,18 @@ bool AppendJsonLine(const std::filesystem::path& path, std::string_view line, Wr
     if (::fstat(fd, &before) != 0) {
         ::close(fd);
         return false;
+    }
+    // Only this process appends, so a file that does not end in LF ends in
+    // the torn line of an earlier write; it goes before the new line is added.
+    char last = '\n';
+    if (before.st_size > 0 && ::pread(fd, &last, 1, before.st_size - 1) != 1) last = 0;
+    if (last != '\n') {
+        const off_t whole = WholeLinesLength(fd, before.st_size);
+        if (whole < 0 || ::ftruncate(fd, whole) != 0) {
+            ::close(fd);
+            return false;
+        }
+        before.st_size = whole;
     }
     const bool complete = write(fd, whole.data(), whole.size()) == ssize_t(whole.size());
     if (!complete) {

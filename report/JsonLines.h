@@ -51,8 +51,10 @@ using WriteCall = ssize_t (*)(int fd, const void* data, size_t size);
 // Appends line + LF to path (created when missing) by one write on an
 // O_APPEND descriptor, then fdatasync. A write that fails or comes back
 // short is cut off again (the file is truncated to where the line began),
-// so no part of the line stays. False when the file cannot be opened or the
-// line was not written whole; the caller retries.
+// so no part of the line stays; a torn last line that an earlier process
+// left (the file does not end in LF) is cut off before the new one is
+// added. False when the file cannot be opened or the line was not written
+// whole; the caller retries.
 bool AppendJsonLine(const std::filesystem::path& path, std::string_view line, WriteCall write = nullptr);
 
 }  // namespace numen

@@ -115,6 +115,17 @@ TEST_F(JsonLinesAppend, AFailedOrShortWriteLeavesNoPartOfTheLine) {
     EXPECT_EQ(contents(), before + line + "\n");
 }
 
+TEST_F(JsonLinesAppend, ATornLastLineOfAnEarlierRunIsCutOffFirst) {
+    // Lines longer than the scan's block, so the last LF lies blocks back.
+    const std::string whole = "{\"a\":\"" + std::string(5000, 'x') + "\"}\n";
+    temp.write("Numen.json", whole + "{\"torn\":\"" + std::string(9000, 'y'));
+    ASSERT_TRUE(AppendJsonLine(path, "{\"b\":2}"));
+    EXPECT_EQ(contents(), whole + "{\"b\":2}\n");
+    temp.write("Numen.json", "{\"only a torn line");
+    ASSERT_TRUE(AppendJsonLine(path, "{}"));
+    EXPECT_EQ(contents(), "{}\n");
+}
+
 TEST_F(JsonLinesAppend, AFolderThatCannotBeWrittenIsAFailure) {
     EXPECT_FALSE(AppendJsonLine(temp / "missing" / "Numen.json", "{}"));
     EXPECT_FALSE(std::filesystem::exists(temp / "missing"));
