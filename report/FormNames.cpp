@@ -9,6 +9,7 @@ namespace {
 void Add(PrimeRecord& r, const char* name, std::string note) {
     r.record += name;
     r.notes.push_back(std::move(note));
+    r.names.emplace_back(name + 1);
 }
 
 // b^q <= bound for b >= 2, exactly (a floating-point root misjudges the equality

@@ -25,6 +25,8 @@ struct PrimeRecord {
     std::string record;
     // One note per name, e.g. " - Cullen (141*2^141 + 1) -", no line end.
     std::vector<std::string> notes;
+    // The name of each note's form without the leading blank ("Cullen").
+    std::vector<std::string> names;
 };
 
 PrimeRecord DescribePrime(const Candidate& N);

@@ -106,14 +106,24 @@ std::string CyclotomicNoSmallFactorLine(uint32_t k, uint32_t n) {
     return Format("\"%u.%u\" has no small factor.\r\n", k, n);
 }
 
-std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint32_t secondKindLength) {
-    std::vector<std::string> notes;
-    if (twin) notes.push_back(" - Twin -");
-    if (firstKindLength == 2) notes.push_back(" - Sophie Germain -");
-    if (secondKindLength == 2) notes.push_back(" - Cunningham chain 2nd kind -");
-    if (firstKindLength > 2) notes.push_back(Format(" - Cunningham chain of length %u -", firstKindLength));
-    if (secondKindLength > 2) notes.push_back(Format(" - Cunningham chain 2nd kind of length %u -", secondKindLength));
+std::vector<RelationNote> Relations(bool twin, uint32_t firstKindLength, uint32_t secondKindLength) {
+    std::vector<RelationNote> notes;
+    if (twin) notes.push_back({"Twin", 2, " - Twin -"});
+    if (firstKindLength == 2) notes.push_back({"Sophie Germain", 2, " - Sophie Germain -"});
+    if (secondKindLength == 2) notes.push_back({"Cunningham chain 2nd kind", 2, " - Cunningham chain 2nd kind -"});
+    if (firstKindLength > 2)
+        notes.push_back({"Cunningham chain 1st kind", firstKindLength,
+                         Format(" - Cunningham chain of length %u -", firstKindLength)});
+    if (secondKindLength > 2)
+        notes.push_back({"Cunningham chain 2nd kind", secondKindLength,
+                         Format(" - Cunningham chain 2nd kind of length %u -", secondKindLength)});
     return notes;
+}
+
+std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint32_t secondKindLength) {
+    std::vector<std::string> texts;
+    for (RelationNote& note : Relations(twin, firstKindLength, secondKindLength)) texts.push_back(std::move(note.text));
+    return texts;
 }
 
 std::string GfnAlgebraicFactorLine(uint32_t b, uint32_t n, uint32_t r, uint32_t exponent) {

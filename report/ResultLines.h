@@ -59,6 +59,15 @@ std::string CyclotomicNoSmallFactorLine(uint32_t k, uint32_t n);
 // Germain (first-kind chain of 2), second-kind chain of 2, and chains longer
 // than 2 of either kind with their length. No line ends.
 std::vector<std::string> RelationNotes(bool twin, uint32_t firstKindLength, uint32_t secondKindLength);
+// The same notes with the relation each names ("Twin", "Sophie Germain",
+// "Cunningham chain 1st kind", "Cunningham chain 2nd kind") and its length
+// (the number of primes it links), for the machine-readable results.
+struct RelationNote {
+    std::string relation;
+    uint32_t length;
+    std::string text;
+};
+std::vector<RelationNote> Relations(bool twin, uint32_t firstKindLength, uint32_t secondKindLength);
 
 // The generalized Fermat test of b^n + 1: a base b = r^e with e not a power
 // of two, so that r^((e/i) n) + 1 divides it: "%u^%u + 1 factor : %u^(%u*%u)

@@ -1,7 +1,9 @@
 // ResultLog: the one way the worker speaks. Every progress, result and error
 // line reaches the user through these operations, which fix where each line
 // goes — the results pane (through the MessageSink), "Numen.log" and
-// "Numen.txt" in the working folder — and compose every result line.
+// "Numen.txt" in the working folder — and compose every result line. With
+// JSON results on, every verdict, factor, divisibility hit and relation is
+// also one line of "Numen.json" (JSON Lines; fields in README.md).
 //
 // Called from the worker thread only; no state beyond the settings is kept
 // between calls. File writes never drop a line: a file that cannot be opened
@@ -17,9 +19,13 @@
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "arith/Candidate.h"
+#include "report/JsonLines.h"
 #include "report/MessageSink.h"
 
 namespace numen {
@@ -29,7 +35,41 @@ struct OutputOptions {
     bool verboseScreen = false;  // verbose lines go to the pane
     bool verboseFile = false;    // verbose lines go to "Numen.log"
     bool printDate = false;      // "Numen.log" lines start with the local date and time
+    bool jsonResults = false;    // results also go to "Numen.json" (INI JsonResults)
 };
+
+// What the JSON line of a verdict says beyond its text line (which these
+// never change).
+struct VerdictFacts {
+    // How the verdict was reached: "N-1" (Pocklington, Proth), "N+1"
+    // (Lucas), "prp" (a Fermat or Euler probable-prime power), "exact" (a
+    // number small enough to be decided exactly), "square". Null: "N-1"
+    // for c >= 0, "N+1" for c < 0 when a base was used, else "exact".
+    const char* proof = nullptr;
+    // A composite: the low 64 bits of the canonical residue (in [0, N)) of
+    // the power that decided it, and that power's exponent ("N-1",
+    // "(N-1)/2", "(N-1)/10", "N+1", ...), so two runs can be compared.
+    std::optional<uint64_t> residue;
+    std::string exponent;
+    // The largest round-off error the run measured, where it measures one.
+    std::optional<double> maxError;
+};
+
+// The facts of the two common cases: a proof kind alone (null: the
+// default), and a composite's residue with its power's exponent.
+inline VerdictFacts ProofFacts(const char* proof, std::optional<double> maxError = std::nullopt) {
+    VerdictFacts f;
+    f.proof = proof;
+    f.maxError = maxError;
+    return f;
+}
+inline VerdictFacts ResidueFacts(const char* proof, uint64_t residue, std::string exponent,
+                                 std::optional<double> maxError = std::nullopt) {
+    VerdictFacts f = ProofFacts(proof, maxError);
+    f.residue = residue;
+    f.exponent = std::move(exponent);
+    return f;
+}
 
 // How long a file that cannot be opened is retried before the user is asked.
 // The defaults (a minute on 100 tries of 6 s) let another program holding the
@@ -70,25 +110,56 @@ public:
     void AppendResults(std::string_view text);
     // PrintLine(text + CR LF); with toResults also AppendResults(text + LF).
     void ReportNote(std::string_view text, bool toResults);
+    // ReportNote(text, true) for a relation the prime N closes (relation
+    // "Twin", "Sophie Germain", ... linking `length` primes), and its JSON line.
+    void ReportRelation(const Candidate& N, std::string_view relation, uint32_t length, std::string_view text);
+    // The JSON line of a divisibility hit of the prime N: "divides" names
+    // the number it divides ("F37", "GF(40936, 6)", "Phi(3^5, 2)"), m its
+    // index. The text lines are the caller's.
+    void ReportDivisibility(const Candidate& N, std::string_view divides, uint32_t m);
 
     // In all of the following N = k*b^n + c. x is the base a (c >= 0) or the
     // Lucas parameter P (c < 0), q the parameter Q; x = 0 means none was used.
 
     // The prime line (PrintLine); with record set also a note per special
     // form and the "Numen.txt" record.
-    void AnnouncePrime(const Candidate& N, int32_t x, int32_t q, bool verification, bool record);
+    // facts feed the JSON line only.
+    void AnnouncePrime(const Candidate& N, int32_t x, int32_t q, bool verification, bool record,
+                       const VerdictFacts& facts = {});
     // Failed verification (verification set, x != 0): PrintLine; a composite
-    // or a square (x = 0): PrintVerbose.
-    void ReportComposite(const Candidate& N, int32_t x, int32_t q, bool verification);
-    // The same with the largest round-off error err in the line.
-    void ReportCompositeErr(const Candidate& N, int32_t x, int32_t q, bool verification, float err);
+    // or a square (x = 0): PrintVerbose. The JSON line is written either way.
+    void ReportComposite(const Candidate& N, int32_t x, int32_t q, bool verification,
+                         const VerdictFacts& facts = {});
+    // The same with the largest round-off error err in the line (and as the
+    // JSON line's max_error).
+    void ReportCompositeErr(const Candidate& N, int32_t x, int32_t q, bool verification, float err,
+                            const VerdictFacts& facts = {});
     // Checks that f (2 <= f < 2^63) divides N. A false factor prints the
     // ERROR line and posts RunEndedText, which ends the run; f = N (n < 64)
     // is announced as a prime; a true factor is a verbose line.
     void ReportFactor(const Candidate& N, uint64_t f);
 
+    // The test of a candidate begins (the handlers of a search mark it);
+    // its JSON lines carry the start time and the seconds since. Nested:
+    // a related prime tested inside its neighbour's handler has its own.
+    void BeginCandidate(const Candidate& N);
+    void EndCandidate();
+
 private:
+    struct Timing {
+        Candidate N;
+        std::chrono::system_clock::time_point wallStart;
+        std::chrono::steady_clock::time_point start;
+    };
+
+    void AppendWithRetry(const char* fileName, const std::function<bool(const std::filesystem::path&)>& once);
     void AppendWithRetry(const char* fileName, std::string_view text);
+    // Closes an object with max_error, the version, the kernel family and
+    // the times, and appends it as one line of "Numen.json".
+    void WriteJson(const Candidate& N, JsonObject& object, const std::optional<double>& maxError);
+    // The fields of a prime or composite verdict, then WriteJson.
+    void JsonVerdict(const Candidate& N, JsonObject& object, bool composite, int32_t x, int32_t q, bool verification,
+                     const VerdictFacts& facts);
 
     MessageSink* sink_;
     std::filesystem::path folder_;
@@ -96,6 +167,19 @@ private:
     RetryPolicy retry_;
     WallClock clock_;
     const std::atomic<bool>* running_ = nullptr;
+    std::vector<Timing> timings_;
+};
+
+// Marks one candidate's test for its lifetime (BeginCandidate / EndCandidate).
+class CandidateTimer {
+public:
+    CandidateTimer(ResultLog& log, const Candidate& N) : log_(log) { log_.BeginCandidate(N); }
+    ~CandidateTimer() { log_.EndCandidate(); }
+    CandidateTimer(const CandidateTimer&) = delete;
+    CandidateTimer& operator=(const CandidateTimer&) = delete;
+
+private:
+    ResultLog& log_;
 };
 
 }  // namespace numen

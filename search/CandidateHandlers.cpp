@@ -108,6 +108,7 @@ bool Handlers::plus2(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
     if (k == 3 && n % 2 == 0 && job_.morehead) return true;
     const Candidate N{k, 2, n, 1};
     if (run_.found.contains(N)) return true;
+    const CandidateTimer timer(log_, N);
     Entry entry = Entry::Test;
     if (verify || depth > 0) {
         if (DividedByThree(k, n, 2, 1)) {
@@ -146,6 +147,7 @@ bool Handlers::plus2(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
 bool Handlers::minus2(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
     const Candidate N{k, 2, n, -1};
     if (run_.found.contains(N)) return true;
+    const CandidateTimer timer(log_, N);
     if (verify || depth > 0) {
         if (DividedByThree(k, n, 1, 2)) {
             log_.ReportFactor(N, 3);
@@ -176,6 +178,7 @@ bool Handlers::plusB(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
     const uint32_t b = job_.base;
     const Candidate N{k, b, n, 1};
     if (run_.found.contains(N)) return true;
+    const CandidateTimer timer(log_, N);
     if (verify || depth > 0) {
         uint32_t stage = 0;
         Entry entry = Entry::Divide;
@@ -213,6 +216,7 @@ bool Handlers::minusB(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
     const uint32_t b = job_.base;
     const Candidate N{k, b, n, -1};
     if (run_.found.contains(N)) return true;
+    const CandidateTimer timer(log_, N);
     if (verify || depth > 0) {
         uint32_t stage = 0;
         if (!(resumeStage(b, n, depth, stage) && stage == kStageProbable)) {
@@ -238,6 +242,7 @@ bool Handlers::minusB(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
 bool Handlers::plus2c(uint32_t k, uint32_t n, int32_t c, uint32_t depth, bool verify) {
     const Candidate N{k, 2, n, c};
     if (run_.found.contains(N)) return true;
+    const CandidateTimer timer(log_, N);
     bool goOn = false;
     if (!divide(N, goOn)) return false;
     if (!goOn) return finish(2, n, depth);
@@ -250,6 +255,7 @@ bool Handlers::plus2c(uint32_t k, uint32_t n, int32_t c, uint32_t depth, bool ve
 }
 
 bool Handlers::gfn(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
+    const CandidateTimer timer(log_, Candidate{1, k, n, 1});
     Entry entry = Entry::Proof;
     if (verify || depth > 0) {
         uint32_t stage = 0;

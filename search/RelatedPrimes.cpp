@@ -50,8 +50,8 @@ bool RecordPrime(FoundList& found, ResultLog& log, const Candidate& prime) {
     plus2.addInt(2);
     minus2.subInt(2);
     const bool twin = FoundListHasValue(found, plus2) || FoundListHasValue(found, minus2);
-    for (const std::string& note : RelationNotes(twin, ChainLength(found, N, 1), ChainLength(found, N, -1)))
-        log.ReportNote(note, true);
+    for (const RelationNote& note : Relations(twin, ChainLength(found, N, 1), ChainLength(found, N, -1)))
+        log.ReportRelation(prime, note.relation, note.length, note.text);
     return true;
 }
 

@@ -12,7 +12,11 @@ namespace numen {
 
 namespace {
 
-OutputOptions OutputOptionsOf(const Settings& s) { return {s.Screen != 0, s.File != 0, s.PrintDate != 0}; }
+// Only a search writes "Numen.json": the self-test's and the benchmarks'
+// verdicts are no results.
+OutputOptions OutputOptionsOf(const Settings& s, WorkerCommand command) {
+    return {s.Screen != 0, s.File != 0, s.PrintDate != 0, s.JsonResults != 0 && command == WorkerCommand::Search};
+}
 
 }  // namespace
 
@@ -95,7 +99,7 @@ void RunControl::launch(WorkerCommand command) {
     command_ = command;
     job_.listFile = settings_.VerifierFilename;
     job_.listLine.store(settings_.FileLine);
-    log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_));
+    log_ = std::make_unique<ResultLog>(this, folder_, OutputOptionsOf(settings_, command));
     log_->setRunningFlag(&job_.running);
     run_ = std::make_unique<SearchRun>(SearchRun{job_, *log_, {}, {}, {}, checkpointStore_});
     run_->handlers = makeHandlers_(*run_);

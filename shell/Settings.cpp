@@ -35,6 +35,7 @@ const std::array kTable{
     SettingRow{"File", &S::File, "1", ReadRule::None},
     SettingRow{"PrintDate", &S::PrintDate, "0", ReadRule::None},
     SettingRow{"ViewLog", &S::ViewLog, "0", ReadRule::None},
+    SettingRow{"JsonResults", &S::JsonResults, "1", ReadRule::None},
     SettingRow{"TrayIcon", &S::TrayIcon, "1", ReadRule::None},
     SettingRow{"NoIcon", &S::NoIcon, "0", ReadRule::None},
     SettingRow{"isHidden", &S::isHidden, "0", ReadRule::None},

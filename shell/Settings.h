@@ -36,6 +36,7 @@ struct Settings {
     int32_t Running = 0;       // non-zero: the next start continues the run
     // Output
     int32_t Info = 1, Screen = 0, File = 1, PrintDate = 0, ViewLog = 0;
+    int32_t JsonResults = 1;   // 1: every result also as a line of "Numen.json"
     // Window and process
     int32_t TrayIcon = 1, NoIcon = 0, isHidden = 0, isMinimized = 0, Service = 0;
     int32_t Priority = 0;      // process: 0 idle, 1 normal, 2 high

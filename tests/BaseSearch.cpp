@@ -84,7 +84,7 @@ bool DecideExactly(const RunContext& run, const Candidate& form, const BigInt& N
     if (!FitsIn64(N, value)) throw ArithmeticFault("no non-residue base below 2^32");
     const bool prime = IsPrime64(value);
     if (!prime)
-        run.log.ReportComposite(form, 2, 0, verification);
+        run.log.ReportComposite(form, 2, 0, verification, ProofFacts("exact"));
     else if (kind == VerdictKind::Proof)
         run.log.AnnouncePrime(form, 0, 0, verification, true);
     else

@@ -3,6 +3,7 @@
 #include "arith/ArithmeticFault.h"
 #include "arith/ReduceGeneral.h"
 #include "arith/ReduceRadix.h"
+#include "report/ResidueWord.h"
 #include "tests/BaseSearch.h"
 #include "tests/PowerRuns.h"
 
@@ -10,11 +11,23 @@ namespace numen {
 
 namespace {
 
+// The facts of a verification run's line: its residue x = a^e, e named by
+// `exponent` (empty: not known here).
+template <class Residue>
+VerdictFacts RunFacts(const Candidate& form, const Residue& x, const char* exponent) {
+    BigInt N;
+    N.setCandidate(form.k, form.b, form.n, form.c);
+    return ResidueFacts("prp", ResidueWord(x, N), exponent);
+}
+
+// e is (N-1)/2 for the Euler and Proth runs, N-1 for the Fermat runs.
+const char* ExponentName(const BigInt& e, const BigInt& N) { return e.compare(N - 1) == 0 ? "N-1" : "(N-1)/2"; }
+
 template <class Residue>
 void CheckProduct(const RunContext& run, const Candidate& form, uint32_t ab, const Residue& W,
-                  const Residue& Z) {
+                  const Residue& Z, const char* exponent = "") {
     const bool mismatch = W.compare(Z) != 0;
-    run.log.ReportComposite(form, int32_t(ab), 0, mismatch);
+    run.log.ReportComposite(form, int32_t(ab), 0, mismatch, RunFacts(form, W, exponent));
     if (mismatch) throw ArithmeticFault("multiplicativity check failed: (AB)^e != A^e B^e");
 }
 
@@ -37,7 +50,7 @@ bool VerifyCompositeBase2(const RunContext& run, const Candidate& form, const Bi
     BigInt Y;
     if (!PowerRunBase2(run, form, B, e, 0, Y)) return false;
     const BigInt minusOne = N - 1;
-    run.log.ReportComposite(form, int32_t(B), 0, Y.compare(minusOne) == 0);
+    run.log.ReportComposite(form, int32_t(B), 0, Y.compare(minusOne) == 0, RunFacts(form, Y, ExponentName(e, N)));
 
     BigInt Z(X);
     Z.mulTransform(Y);
@@ -56,14 +69,14 @@ bool VerifyCompositeBase2(const RunContext& run, const Candidate& form, const Bi
     } else if (!PowerRunBase2(run, form, base.words()[0], e, 0, W)) {
         return false;
     }
-    CheckMultiplicativity(run, form, ab, W, Z);
+    CheckProduct(run, form, ab, W, Z, ExponentName(e, N));
     return true;
 }
 
 bool VerifyCompositeFermat(const RunContext& run, const Candidate& form, const BigInt& e, const RadixInt& X) {
     RadixInt y(X.radix());
     if (!PowerRunRadix(run, form, 3, e, 0, y)) return false;
-    run.log.ReportComposite(form, 3, 0, y.compareInt(1) == 0);
+    run.log.ReportComposite(form, 3, 0, y.compareInt(1) == 0, RunFacts(form, y, "N-1"));
 
     RadixInt Z(X);
     Z.mulTransform(y);
@@ -71,7 +84,7 @@ bool VerifyCompositeFermat(const RunContext& run, const Candidate& form, const B
 
     RadixInt w(X.radix());
     if (!PowerRunRadix(run, form, 6, e, 0, w)) return false;
-    CheckMultiplicativity(run, form, 6, w, Z);
+    CheckProduct(run, form, 6, w, Z, "N-1");
     return true;
 }
 

@@ -29,23 +29,24 @@ constexpr uint32_t LastPhaseSteps = 50;
 enum Base { Two, Three, Five, Six, Ten, Twelve, BaseCount };
 
 struct BaseLines {
+    const char* divides;  // the number divided, for "Numen.json"
     const char* hit;      // pane and "Numen.log"
     const char* record;   // "Numen.txt"
     const char* none;     // verbose closing line
 };
 
 constexpr BaseLines Lines[BaseCount] = {
-    {"%u*2^%u + 1 divides F%u !\r\n", "%u*2^%u+1 Divides Fermat F(%u)\n",
+    {"F%u", "%u*2^%u + 1 divides F%u !\r\n", "%u*2^%u+1 Divides Fermat F(%u)\n",
      "%u*2^%u + 1 doesn't divide any Fm.\r\n"},
-    {"%u*2^%u + 1 divides GF(%u, 3) !\r\n", "%u*2^%u+1 Divides GF(%u, 3)\n",
+    {"GF(%u, 3)", "%u*2^%u + 1 divides GF(%u, 3) !\r\n", "%u*2^%u+1 Divides GF(%u, 3)\n",
      "%u*2^%u + 1 doesn't divide any GF(3, m).\r\n"},
-    {"%u*2^%u + 1 divides GF(%u, 5) !\r\n", "%u*2^%u+1 Divides GF(%u, 5)\n",
+    {"GF(%u, 5)", "%u*2^%u + 1 divides GF(%u, 5) !\r\n", "%u*2^%u+1 Divides GF(%u, 5)\n",
      "%u*2^%u + 1 doesn't divide any GF(5, m).\r\n"},
-    {"%u*2^%u + 1 divides GF(%u, 6) !\r\n", "%u*2^%u+1 Divides GF(%u, 6)\n",
+    {"GF(%u, 6)", "%u*2^%u + 1 divides GF(%u, 6) !\r\n", "%u*2^%u+1 Divides GF(%u, 6)\n",
      "%u*2^%u + 1 doesn't divide any GF(6, m).\r\n"},
-    {"%u*2^%u + 1 divides GF(%u, 10) !\r\n", "%u*2^%u+1 Divides GF(%u, 10)\n",
+    {"GF(%u, 10)", "%u*2^%u + 1 divides GF(%u, 10) !\r\n", "%u*2^%u+1 Divides GF(%u, 10)\n",
      "%u*2^%u + 1 doesn't divide any GF(10, m).\r\n"},
-    {"%u*2^%u + 1 divides GF(%u, 12) !\r\n", "%u*2^%u+1 Divides GF(%u, 12)\n",
+    {"GF(%u, 12)", "%u*2^%u + 1 divides GF(%u, 12) !\r\n", "%u*2^%u+1 Divides GF(%u, 12)\n",
      "%u*2^%u + 1 doesn't divide any GF(12, m).\r\n"},
 };
 
@@ -61,6 +62,7 @@ struct DivisibilityScan {
         hit[base] = true;
         run.log.PrintLine(Format(Lines[base].hit, k, n, m));
         run.log.AppendResults(Format(Lines[base].record, k, n, m));
+        run.log.ReportDivisibility(Candidate{k, 2, n, 1}, Format(Lines[base].divides, m), m);
     }
     void squareAndCheck(BigInt& x, Base base, uint32_t m) {
         x.square();
@@ -157,6 +159,7 @@ bool PhiDivisibility(const RunContext& run, uint32_t k, uint32_t b, uint32_t n) 
             const uint32_t m = uint32_t(int64_t(n) - r);
             run.log.PrintLine(Format("%u*%u^%u + 1 divides Phi(%u^%u, 2) !\r\n", k, b, n, b, m));
             run.log.AppendResults(Format("%u*%u^%u+1 Divides Phi(%u^%u,2)\n", k, b, n, b, m));
+            run.log.ReportDivisibility(N, Format("Phi(%u^%u, 2)", b, m), m);
             return true;
         }
         --r;

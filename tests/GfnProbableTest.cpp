@@ -3,6 +3,7 @@
 #include "arith/ArithmeticFault.h"
 #include "arith/RadixChoice.h"
 #include "arith/ReduceGfn.h"
+#include "report/ResidueWord.h"
 #include "report/ResultLines.h"
 #include "tests/BaseSearch.h"
 #include "tests/ExactPrime64.h"
@@ -54,7 +55,7 @@ bool GfnProbableTest(const RunContext& run, uint32_t b, uint32_t n, bool& mayBeP
     if (FitsIn64(N, small)) {
         mayBePrime = IsPrime64(small);
         if (mayBePrime) run.log.PrintLine(GfnMayBePrimeLine(b, n, a, 0.0));
-        else run.log.ReportCompositeErr(form, int32_t(a), 0, false, 0.0f);
+        else run.log.ReportCompositeErr(form, int32_t(a), 0, false, 0.0f, ProofFacts("exact"));
         return true;
     }
 
@@ -76,13 +77,15 @@ bool GfnProbableTest(const RunContext& run, uint32_t b, uint32_t n, bool& mayBeP
         run.log.PrintLine(GfnMayBePrimeLine(b, n, a, err));
         return true;
     }
-    run.log.ReportCompositeErr(form, int32_t(a), 0, false, err);
+    run.log.ReportCompositeErr(form, int32_t(a), 0, false, err,
+                               ResidueFacts("prp", ResidueWord(x, N), "N-1"));
     if (!run.options.verifComposites) return true;
 
     RadixInt y(B);
     float errY = 0;
     if (!PowerRunGfnAlt(run, B, m, a2, exponent, 0, y, errY)) return false;
-    run.log.ReportCompositeErr(form, int32_t(a2), 0, y.compareInt(1) == 0, errY);
+    run.log.ReportCompositeErr(form, int32_t(a2), 0, y.compareInt(1) == 0, errY,
+                               ResidueFacts("prp", ResidueWord(y, N), "N-1"));
     RadixInt Z(x);
     Z.mulTransform(y);
     reduceGfn(Z, B, m);
@@ -96,7 +99,10 @@ bool GfnProbableTest(const RunContext& run, uint32_t b, uint32_t n, bool& mayBeP
 void CheckGfnMultiplicativity(const RunContext& run, const Candidate& form, uint32_t ab, const RadixInt& W,
                               const RadixInt& Z, float err) {
     const bool mismatch = W.compare(Z) != 0;
-    run.log.ReportCompositeErr(form, int32_t(ab), 0, mismatch, err);
+    BigInt N;
+    N.setCandidate(form.k, form.b, form.n, form.c);
+    run.log.ReportCompositeErr(form, int32_t(ab), 0, mismatch, err,
+                               ResidueFacts("prp", ResidueWord(W, N), "N-1"));
     // (ab)^e = a^e b^e holds in any correct arithmetic: a mismatch is a
     // fault of the computation, never a sign that the number is prime.
     if (mismatch) throw ArithmeticFault("generalized Fermat residues are not multiplicative");

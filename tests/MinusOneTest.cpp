@@ -20,7 +20,9 @@
 
 #include "arith/BigInt.h"
 #include "arith/RadixChoice.h"
+#include "report/ResidueWord.h"
 #include "report/ResultLines.h"
+#include "report/TextFormat.h"
 #include "tests/BaseSearch.h"  // KAtLeastPower, IsSquare
 #include "tests/ExactPrime64.h"
 #include "tests/LucasMatrix.h"
@@ -84,7 +86,7 @@ bool DecideExactly(const RunContext& run, const Candidate& candidate, const BigI
         prime = IsPrime64(LowWords64(N));
     }
     if (!prime) {
-        run.log.ReportComposite(candidate, 1, -1, true);
+        run.log.ReportComposite(candidate, 1, -1, true, ProofFacts("exact"));
         return true;
     }
     // A prime has parameters within the search limits, so both searches end
@@ -92,20 +94,24 @@ bool DecideExactly(const RunContext& run, const Candidate& candidate, const BigI
     const int64_t limit = SearchLimit(N);
     const int32_t Q = fixedQ ? -1 : FirstQ(N, limit);
     const int32_t P = NextP(N, Q, 0, limit);
-    run.log.AnnouncePrime(candidate, P, Q, false, true);
+    run.log.AnnouncePrime(candidate, P, Q, false, true, ProofFacts("exact"));
     return true;
 }
 
 // The verdict of a completed argument; confirm: k >= b^n, where only the
-// exact decision may call N prime.
+// exact decision may call N prime. U is the run's U_{N+1}, for the JSON line
+// of a composite.
 bool Conclude(const RunContext& run, const Candidate& candidate, const BigInt& N, int32_t P, int32_t Q,
-              bool passes, bool confirm, bool& prime) {
-    if (passes && confirm) passes = IsPrime64(LowWords64(N));
+              bool passes, bool confirm, const BigInt& U, bool& prime) {
+    const bool decidedExactly = passes && confirm;
+    if (decidedExactly) passes = IsPrime64(LowWords64(N));
     prime = passes;
     if (passes) {
-        run.log.AnnouncePrime(candidate, P, Q, false, true);
+        run.log.AnnouncePrime(candidate, P, Q, false, true, ProofFacts(confirm ? "exact" : "N+1"));
+    } else if (decidedExactly) {
+        run.log.ReportComposite(candidate, P, Q, true, ProofFacts("exact"));
     } else {
-        run.log.ReportComposite(candidate, P, Q, true);
+        run.log.ReportComposite(candidate, P, Q, true, ResidueFacts(nullptr, ResidueWord(U, N), "N+1"));
     }
     return true;
 }
@@ -128,7 +134,7 @@ bool LucasProofBase2(const RunContext& run, uint32_t k, uint32_t n, bool& prime)
     for (;;) {
         const int32_t next = NextP(N, -1, P, limit);
         if (next == 0) {
-            run.log.ReportComposite(candidate, P == 0 ? 1 : P, -1, true);
+            run.log.ReportComposite(candidate, P == 0 ? 1 : P, -1, true, ProofFacts("exact"));
             return true;
         }
         P = next;
@@ -140,7 +146,7 @@ bool LucasProofBase2(const RunContext& run, uint32_t k, uint32_t n, bool& prime)
         LucasMatrixBase2 whole;  // M^(N+1)
         LucasSquare(whole, half, form);
         const bool passes = whole.m10.isZero() && gcd(half.m10, N).compareInt(1) == 0;
-        return Conclude(run, candidate, N, P, -1, passes, n < 32 && k >= (uint32_t(1) << n), prime);
+        return Conclude(run, candidate, N, P, -1, passes, n < 32 && k >= (uint32_t(1) << n), whole.m10, prime);
     }
 }
 
@@ -173,7 +179,7 @@ bool LucasProofGeneral(const RunContext& run, uint32_t k, uint32_t b, uint32_t n
     for (;;) {
         const int32_t next = NextP(N, Q, P, limit);
         if (next == 0) {
-            run.log.ReportComposite(candidate, P == 0 ? 1 : P, Q, true);
+            run.log.ReportComposite(candidate, P == 0 ? 1 : P, Q, true, ProofFacts("exact"));
             return true;
         }
         P = next;
@@ -182,8 +188,10 @@ bool LucasProofGeneral(const RunContext& run, uint32_t k, uint32_t b, uint32_t n
         ReduceByForm(M.m01, form);
         LucasMatrixRadix T = LucasIdentity(M.m00);  // M^((N+1)/b)
         if (!LucasMatrixRun(run, k, b, n, M, e, T)) return false;
-        if (!LucasSmallPower(T, int32_t(b), form).m10.isZero()) {  // U_{N+1}
-            run.log.ReportComposite(candidate, P, Q, true);
+        const LucasMatrixRadix whole = LucasSmallPower(T, int32_t(b), form);  // M^(N+1)
+        if (!whole.m10.isZero()) {  // U_{N+1}
+            run.log.ReportComposite(candidate, P, Q, true,
+                                    ResidueFacts(nullptr, ResidueWord(whole.m10, N), "N+1"));
             return true;
         }
         // The prime divisors d of b from the largest, until the proved part
@@ -198,15 +206,17 @@ bool LucasProofGeneral(const RunContext& run, uint32_t k, uint32_t b, uint32_t n
                 undecided = true;
                 break;
             }
-            if (gcd(R.m10.toBigInt(), N).compareInt(1) != 0) {
-                run.log.ReportComposite(candidate, P, Q, true);
+            const BigInt Ud = R.m10.toBigInt();  // U_{(N+1)/d}
+            if (gcd(Ud, N).compareInt(1) != 0) {
+                run.log.ReportComposite(candidate, P, Q, true,
+                                        ResidueFacts(nullptr, ResidueWord(Ud, N), Format("(N+1)/%u", d)));
                 return true;
             }
             proved += static_cast<long double>(n) * std::log(static_cast<long double>(d));
             if (proved > half) break;
         }
         if (undecided) continue;
-        return Conclude(run, candidate, N, P, Q, true, confirm, prime);
+        return Conclude(run, candidate, N, P, Q, true, confirm, BigInt(), prime);
     }
 }
 

@@ -1,6 +1,7 @@
 // k*2^n + 1 by the N - 1 criterion: for k < 2^n, N is prime exactly when
 // a^((N-1)/2) = -1 (mod N) for an a with (a/N) = -1. One run decides; in a
 // search a second base confirms a prime.
+#include "report/ResidueWord.h"
 #include "tests/BaseSearch.h"
 #include "tests/CompositeVerification.h"
 #include "tests/PlusOneTest.h"
@@ -51,7 +52,8 @@ bool PlusOneTestBase2(const RunContext& run, uint32_t k, uint32_t n, uint32_t de
         if (prime)
             run.log.AnnouncePrime(form, int32_t(a), 0, final, final);
         else
-            run.log.ReportComposite(form, int32_t(a), 0, final);
+            run.log.ReportComposite(form, int32_t(a), 0, final,
+                                    ResidueFacts(nullptr, ResidueWord(x, N), "(N-1)/2"));
     }
 
     if (prime && verify) {
@@ -66,7 +68,8 @@ bool PlusOneTestBase2(const RunContext& run, uint32_t k, uint32_t n, uint32_t de
         if (prime)
             run.log.AnnouncePrime(form, int32_t(second), 0, true, true);
         else
-            run.log.ReportComposite(form, int32_t(second), 0, true);
+            run.log.ReportComposite(form, int32_t(second), 0, true,
+                                    ResidueFacts(nullptr, ResidueWord(x, N), "(N-1)/2"));
         a = second;
     }
     if (prime || !run.options.verifComposites) return true;

@@ -2,10 +2,13 @@
 // q = a^((N-1)/b), N is prime when q^b = 1 and gcd(a^((N-1)/d) - 1, N) = 1
 // for primes d whose powers d^n multiply to more than sqrt(N - 1) (all of
 // them suffice when k < b^n). One power run serves every d.
+#include <optional>
 #include <vector>
 
 #include "arith/RadixChoice.h"
+#include "report/ResidueWord.h"
 #include "report/ResultLines.h"
+#include "report/TextFormat.h"
 #include "tests/BaseSearch.h"
 #include "tests/ExactPrime64.h"
 #include "tests/PlusOneTest.h"
@@ -54,12 +57,16 @@ enum class Conditions { Proved, NextBase, Composite };
 
 // The Fermat condition q^b = 1, then the conditions of the divisors d
 // (PocklingtonDivisors): a^((N-1)/d) - 1 = q^(b/d) - 1 prime to N.
+// A composite's JSON line carries the power run's residue q = a^((N-1)/b).
 template <class Residue>
 Conditions CheckConditions(const RunContext& run, const Candidate& form, const BigInt& N, const Residue& q,
-                           uint32_t a, const std::vector<uint32_t>& divisors) {
+                           uint32_t a, const std::vector<uint32_t>& divisors, std::optional<double> maxError) {
     const uint32_t b = form.b;
+    const auto facts = [&] {
+        return ResidueFacts(nullptr, ResidueWord(q, N), Format("(N-1)/%u", b), maxError);
+    };
     if (SmallPower(q, int32_t(b), form).compareInt(1) != 0) {
-        run.log.ReportComposite(form, int32_t(a), 0, true);
+        run.log.ReportComposite(form, int32_t(a), 0, true, facts());
         return Conditions::Composite;
     }
     for (uint32_t d : divisors) {
@@ -71,7 +78,7 @@ Conditions CheckConditions(const RunContext& run, const Candidate& form, const B
             return Conditions::NextBase;
         }
         if (gcd(p, N).compareInt(1) != 0) {
-            run.log.ReportComposite(form, int32_t(a), 0, true);
+            run.log.ReportComposite(form, int32_t(a), 0, true, facts());
             return Conditions::Composite;
         }
     }
@@ -100,10 +107,11 @@ bool PocklingtonProof(const RunContext& run, uint32_t k, uint32_t b, uint32_t n,
 
     while (a != 0) {
         Conditions verdict;
+        std::optional<double> maxError;  // measured by the generalized-Fermat run only
         if (choice.kind == PowerRunKind::General) {
             BigInt q;
             if (!PowerRunGeneral(run, form, a, e, choice.stage, q)) return false;
-            verdict = CheckConditions(run, form, N, q, a, divisors);
+            verdict = CheckConditions(run, form, N, q, a, divisors, maxError);
         } else {
             RadixInt q(choice.kind == PowerRunKind::GfnAlt ? b : RadixOf(b));
             float maxErr = 0;
@@ -111,16 +119,18 @@ bool PocklingtonProof(const RunContext& run, uint32_t k, uint32_t b, uint32_t n,
                                        ? PowerRunGfnAlt(run, b, n, a, e, choice.stage, q, maxErr)
                                        : PowerRunRadix(run, form, a, e, choice.stage, q);
             if (!completed) return false;
-            verdict = CheckConditions(run, form, N, q, a, divisors);
+            if (choice.kind == PowerRunKind::GfnAlt) maxError = double(maxErr);
+            verdict = CheckConditions(run, form, N, q, a, divisors, maxError);
         }
         if (verdict == Conditions::Composite) return true;
         if (verdict == Conditions::Proved) {
             uint64_t value = 0;
             if (unproved && !(FitsIn64(N, value) && IsPrime64(value))) {
-                run.log.ReportComposite(form, int32_t(a), 0, true);
+                run.log.ReportComposite(form, int32_t(a), 0, true, ProofFacts("exact", maxError));
                 return true;
             }
-            run.log.AnnouncePrime(form, int32_t(a), 0, choice.independent, true);
+            run.log.AnnouncePrime(form, int32_t(a), 0, choice.independent, true,
+                                  ProofFacts(unproved ? "exact" : "N-1", maxError));
             prime = true;
             return true;
         }

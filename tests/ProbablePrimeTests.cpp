@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "arith/RadixChoice.h"
+#include "report/ResidueWord.h"
 #include "report/ResultLines.h"
 #include "tests/BaseSearch.h"
 #include "tests/CompositeVerification.h"
@@ -44,7 +45,8 @@ bool EulerProbableTestBase2(const RunContext& run, uint32_t k, uint32_t n, int32
         run.log.PrintLine(MayBePrimeLine(form, a));
         return true;
     }
-    run.log.ReportComposite(form, int32_t(a), 0, false);
+    run.log.ReportComposite(form, int32_t(a), 0, false,
+                            ResidueFacts("prp", ResidueWord(x, N), "(N-1)/2"));
     if (run.options.verifComposites) return VerifyCompositeBase2(run, form, N, e, sieve, a, x);
     return true;
 }
@@ -64,7 +66,7 @@ bool FermatProbableTest(const RunContext& run, uint32_t k, uint32_t b, uint32_t 
         if (mayBePrime)
             run.log.PrintLine(MayBePrimeLine(form, 2));
         else
-            run.log.ReportComposite(form, 2, 0, false);
+            run.log.ReportComposite(form, 2, 0, false, ProofFacts("exact"));
         return true;
     }
 
@@ -76,7 +78,7 @@ bool FermatProbableTest(const RunContext& run, uint32_t k, uint32_t b, uint32_t 
         run.log.PrintLine(MayBePrimeLine(form, 2));
         return true;
     }
-    run.log.ReportComposite(form, 2, 0, false);
+    run.log.ReportComposite(form, 2, 0, false, ResidueFacts("prp", ResidueWord(x, N), "N-1"));
     if (run.options.verifComposites) return VerifyCompositeFermat(run, form, e, x);
     return true;
 }

@@ -4,6 +4,7 @@
 // (done, error line, stopped) are told apart.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -125,6 +126,24 @@ TEST_F(RunControlTest, StartWalksTheRangeAndStoresPositionAndEnd) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "Start: For n=2 to 3, For k=5 to 7 step 2, k*2^n+1.\r\n");
     EXPECT_EQ(lines.back(), "Done.\r\n");   // "cestfini" is not shown
+}
+
+// The JsonResults key reaches the worker's log: a search writes
+// "Numen.json" only while it is set.
+TEST_F(RunControlTest, JsonResultsTurnsTheMachineReadableFileOnAndOff) {
+    handlers.onCandidate = [](SearchRun& run, uint32_t k, uint32_t n) {
+        run.log.AnnouncePrime(Candidate{k, 2, n, 1}, 0, 0, false, false);
+        return true;
+    };
+    for (int setting : {0, 1}) {
+        Settings s = Range(StandardMode, 2, 2, 3, 3);   // 3*2^2 + 1 = 13
+        s.JsonResults = setting;
+        RunControl control(temp.path(), s, output, handlers.factory());
+        ASSERT_EQ(control.StartRun(false), StartResult::Started);
+        control.Wait();
+        EXPECT_EQ(std::filesystem::exists(temp / "Numen.json"), setting == 1) << "JsonResults=" << setting;
+    }
+    EXPECT_NE(temp.read("Numen.json").find("\"candidate\":\"3*2^2+1\""), std::string::npos);
 }
 
 TEST_F(RunControlTest, InterruptKeepsRunningAndThePositionForContinue) {

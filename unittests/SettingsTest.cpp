@@ -34,7 +34,7 @@ protected:
 TEST_F(SettingsTest, TableHoldsEveryKeyOnceWithItsStoredName) {
     const std::set<std::string> expected = {
         "Mode1", "Mode2", "Base", "nMin", "nMax", "kMin", "kMax", "kStep", "a", "b", "c", "n", "k",
-        "VerifierFilename", "FileLine", "Running", "Info", "Screen", "File", "PrintDate", "ViewLog",
+        "VerifierFilename", "FileLine", "Running", "Info", "Screen", "File", "PrintDate", "ViewLog", "JsonResults",
         "TrayIcon", "NoIcon", "isHidden", "isMinimized", "Service", "Priority", "ExtendedMenu",
         "nbIter", "WThreadPriority", "bPMax", "PMax", "OnlyFactors", "VerifComposites", "Morehead",
         "Use16bitBRT", "NoSSE2", "NoAVX", "cpu", "vendor", "xmm", "xmm_test", "gap", "lat64k", "L1cache",
@@ -53,6 +53,7 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.Base, 2u);
     EXPECT_EQ(s.Info, 1);
     EXPECT_EQ(s.File, 1);
+    EXPECT_EQ(s.JsonResults, 1);   // machine-readable results are on unless turned off
     EXPECT_EQ(s.TrayIcon, 1);
     EXPECT_EQ(s.nbIter, 65536u);
     EXPECT_EQ(s.PMax, 0.0);
@@ -60,8 +61,9 @@ TEST_F(SettingsTest, MissingFileGivesTheDefaults) {
 }
 
 TEST_F(SettingsTest, PresentButEmptyKeyReadsZeroNotItsDefault) {
-    put("[Init]\nInfo=\nTrayIcon=x\n");
+    put("[Init]\nInfo=\nTrayIcon=x\nJsonResults=0\n");
     Settings s = ReadSettings(ini);
+    EXPECT_EQ(s.JsonResults, 0);
     EXPECT_EQ(s.Info, 0);
     EXPECT_EQ(s.TrayIcon, 0);
     EXPECT_EQ(s.File, 1);
