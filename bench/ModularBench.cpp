@@ -30,6 +30,7 @@
 #include "arith/ReduceGeneral.h"
 #include "arith/ReduceRadix.h"
 #include "arith/kernels/KernelFamily.h"
+#include "bench/RandomResidue.h"
 #include "bench/Reference.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
@@ -105,16 +106,6 @@ void GfnRow(uint32_t m, std::mt19937_64& rng) {
         sink = y.checksum();
     });
     PrintRow("gfn_m" + std::to_string(m) + "_" + std::to_string(bits), ours, "square", bare);
-}
-
-// A random residue below the modulus: its low words random, below N's length.
-BigInt RandomBelow(const BigInt& modulus, std::mt19937_64& rng) {
-    BigInt x;
-    const uint32_t words = modulus.length() - 1;
-    x.reserve(words);
-    for (uint32_t i = 0; i < words; ++i) x.words()[i] = uint32_t(rng());
-    x.setLengthAndSign(words, false);
-    return x;
 }
 
 template <class Int, class Reduce>

@@ -13,6 +13,7 @@
 #include "arith/BigInt.h"
 #include "arith/ReduceBase2.h"
 #include "arith/WeightedTransform.h"
+#include "bench/RandomResidue.h"
 #include "bench/Reference.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
@@ -23,20 +24,11 @@ namespace {
 
 volatile uint32_t sink;
 
-BigInt RandomBelowModulus(const BigInt& modulus, std::mt19937_64& rng) {
-    BigInt x;
-    const uint32_t words = modulus.length() - 1;
-    x.reserve(words);
-    for (uint32_t i = 0; i < words; ++i) x.words()[i] = uint32_t(rng());
-    x.setLengthAndSign(words, false);
-    return x;
-}
-
 void StepRows(uint32_t bits, std::mt19937_64& rng) {
     const uint32_t k = 3, n = bits - 2;
     const std::string size = std::to_string(bits);
     const double fftw = FftwPairMicroseconds(bits / 32, 1u << 17);
-    const BigInt x = RandomBelowModulus(Base2Modulus(k, n, 1), rng);
+    const BigInt x = RandomBelow(Base2Modulus(k, n, 1), rng);
     WeightedTransform t;
     t.plan(k, n, 1);
     t.set(x);
