@@ -15,7 +15,8 @@
 
 namespace numen {
 
-struct WeightedState {
+// Everything but the buffers: copied whole when a computation is copied.
+struct WeightedLayout {
     WeightedSettings settings{};
     uint32_t k = 0, n = 0;
     int32_t c = 0;
@@ -28,8 +29,6 @@ struct WeightedState {
     uint32_t rows = 0;        // b, 1 when one-pass
     uint32_t gap = 0;         // padding after each row (0 one-pass)
     uint32_t rowShift = 0;    // log2 g
-    TransformBuffer buffer{1};
-    Complex* array = nullptr;
     const KernelTables* tables = nullptr;
 
     // Digit 0's base k 2^{e_1} and its reciprocal; e_1.
@@ -41,15 +40,10 @@ struct WeightedState {
     // buffer row and the rotation of its column, (cos, sin) pairs per row,
     // cosines and sines per column (g entries).
     std::vector<double> rotationRows, columnCos, columnSin;
-    // The digits of a pass (D doubles), reused.
-    std::vector<double> scratch;
     double maxError = 0;
 
     uint32_t rowStride() const { return rowLength + gap; }
     uint32_t elementCount() const { return rows * rowStride(); }
-    Complex* element(uint32_t j) const {
-        return array + size_t(j >> rowShift) * rowStride() + (j & (rowLength - 1));
-    }
     // e_j = ceil(j n / D), for 0 <= j <= D (e_D = n).
     uint32_t exponent(uint32_t j) const {
         return uint32_t((uint64_t(j) * n + digits - 1) >> logDigits);
@@ -64,6 +58,30 @@ struct WeightedState {
         sine = rs * columnCos[col] + rc * columnSin[col];
     }
 };
+
+struct WeightedState : WeightedLayout {
+    TransformBuffer buffer{1};
+    Complex* array = nullptr;
+    // The second factor of a product, transformed there (grown on first use).
+    TransformBuffer factor{1};
+    // The digits of a pass (D doubles), reused.
+    std::vector<double> scratch;
+
+    Complex* element(uint32_t j) const {
+        return array + size_t(j >> rowShift) * rowStride() + (j & (rowLength - 1));
+    }
+};
+
+// The kernel calls of one square of the buffer, and of one product of the
+// buffer by `other` (a buffer of the same shape, transformed in place).
+// Both leave L conj(x (*) y) for the carry pass.
+void SquareWeightedElements(const WeightedState& st);
+void MultiplyWeightedElements(const WeightedState& st, Complex* other);
+// The carry pass (WeightedTransform.cpp): after the kernels (kFromSquare,
+// scale 1/L) or between passes (scale a). `addend` joins digit 0 before the
+// carries. Returns the round-off; ArithmeticFault at the limit.
+template <bool kFromSquare>
+double WeightedPass(WeightedState& st, double scale, int32_t addend);
 
 // Balanced digits (int64) of D: digit 0 in [-base0/2, base0/2], digit j in
 // [-2^{b_j - 1}, 2^{b_j - 1}], carried with the wrap (the carry out of

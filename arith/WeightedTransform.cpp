@@ -207,9 +207,12 @@ bool CarryDigits(const WeightedState& st, double* d) {
 }
 
 template <bool kNegacyclic, bool kFromSquare>
-double RunPass(WeightedState& st, double scale) {
+double RunPass(WeightedState& st, double scale, int32_t addend) {
     double* d = st.scratch.data();
     double err = Unweight<kNegacyclic, kFromSquare>(st, scale, d);
+    // Digit 0 is balanced within k 2^{e_1} / 2, far from 2^50: a small
+    // addend there is exact and the carries take it on.
+    d[0] += double(addend);
     // A corrupted buffer stops here, leaving the elements as they were.
     if (err < kWeightedErrorLimit && !CarryDigits(st, d)) err = std::numeric_limits<double>::quiet_NaN();
     CheckError(st, err);
@@ -217,10 +220,17 @@ double RunPass(WeightedState& st, double scale) {
     return err;
 }
 
+}  // namespace
+
 template <bool kFromSquare>
-double Pass(WeightedState& st, double scale) {
-    return st.negacyclic ? RunPass<true, kFromSquare>(st, scale) : RunPass<false, kFromSquare>(st, scale);
+double WeightedPass(WeightedState& st, double scale, int32_t addend) {
+    return st.negacyclic ? RunPass<true, kFromSquare>(st, scale, addend) : RunPass<false, kFromSquare>(st, scale, addend);
 }
+template double WeightedPass<true>(WeightedState&, double, int32_t);
+template double WeightedPass<false>(WeightedState&, double, int32_t);
+
+namespace {
+
 
 // Bits [from, from + count) of the magnitude of x, count <= 33.
 uint64_t BitsAt(const BigInt& x, uint32_t from, uint32_t count) {
@@ -357,8 +367,7 @@ BigInt WeightedTransform::value() const {
     return x;
 }
 
-void WeightedTransform::square() {
-    WeightedState& st = Planned(state_);
+void SquareWeightedElements(const WeightedState& st) {
     const KernelFamily& family = *st.settings.family;
     const KernelTables& tables = *st.tables;
     if (st.rows == 1) {
@@ -371,15 +380,44 @@ void WeightedTransform::square() {
     for (uint32_t col = 0; col < g; col += step) family.columnInverse(st.array + col, b, stride, tables);
 }
 
-double WeightedTransform::carry() {
+void MultiplyWeightedElements(const WeightedState& st, Complex* other) {
+    const KernelFamily& family = *st.settings.family;
+    const KernelTables& tables = *st.tables;
+    Complex* a = st.array;
+    const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall, stride = st.rowStride();
+    if (b == 1) {
+        family.rowForward(a, g, 0, tables);
+        family.rowForward(other, g, 0, tables);
+        family.pointwiseMultiply(a, other, g);
+        family.rowInverse(a, g, 0, tables);
+        return;
+    }
+    for (uint32_t col = 0; col < g; col += step) {
+        family.columnForward(a + col, b, stride, tables);
+        family.columnForward(other + col, b, stride, tables);
+    }
+    for (uint32_t r = 0; r < b; ++r) {
+        Complex* rowA = a + size_t(r) * stride;
+        Complex* rowB = other + size_t(r) * stride;
+        family.rowForward(rowA, g, r, tables);
+        family.rowForward(rowB, g, r, tables);
+        family.pointwiseMultiply(rowA, rowB, g);
+        family.rowInverse(rowA, g, r, tables);
+    }
+    for (uint32_t col = 0; col < g; col += step) family.columnInverse(a + col, b, stride, tables);
+}
+
+void WeightedTransform::square() { SquareWeightedElements(Planned(state_)); }
+
+double WeightedTransform::carry(int32_t addend) {
     WeightedState& st = Planned(state_);
-    return Pass<true>(st, 1.0 / st.length);
+    return WeightedPass<true>(st, 1.0 / st.length, addend);
 }
 
 double WeightedTransform::multiplySmall(uint32_t a) {
     WeightedState& st = Planned(state_);
     if (a == 0) throw ArithmeticFault("weighted transform: multiplier 0");
-    return Pass<false>(st, double(a));
+    return WeightedPass<false>(st, double(a), 0);
 }
 
 double WeightedTransform::squareStep() {

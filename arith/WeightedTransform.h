@@ -112,6 +112,11 @@ struct WeightedState;
 class WeightedTransform {
 public:
     WeightedTransform();
+    // A copy is an independent computation with the same plan and value
+    // (the buffer copied, the tables shared); assigning between two of the
+    // same plan reuses the buffer.
+    WeightedTransform(const WeightedTransform& other);
+    WeightedTransform& operator=(const WeightedTransform& other);
     WeightedTransform(WeightedTransform&&) noexcept;
     WeightedTransform& operator=(WeightedTransform&&) noexcept;
     ~WeightedTransform();
@@ -137,9 +142,15 @@ public:
 
     // x := x^2, left transformed for the carry pass.
     void square();
-    // After square: x := x^2 mod N, weighted; returns the pass's round-off.
-    // Raises ArithmeticFault when it reaches kWeightedErrorLimit.
-    double carry();
+    // After square: x := x^2 + addend mod N, weighted; returns the pass's
+    // round-off. Raises ArithmeticFault when it reaches kWeightedErrorLimit.
+    double carry(int32_t addend = 0);
+    // Between passes: x := x y + addend mod N, y a computation of the same
+    // plan (ArithmeticFault otherwise); y is unchanged. About one and a
+    // half squares: both forward transforms, one inverse, one carry pass.
+    double multiply(const WeightedTransform& y, int32_t addend = 0);
+    // Whether y computes modulo the same N with the same digits.
+    bool samePlan(const WeightedTransform& y) const;
     // Between passes: x := a x mod N (a >= 1, a < 2^32). The product of a
     // digit and a stays exact when the bits per digit and log2 a stay
     // within 52; the error is measured as for carry.

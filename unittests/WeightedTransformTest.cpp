@@ -142,6 +142,67 @@ TEST(WeightedTransformTest, TwoPassShapesMatchGmp) {
 // The fastest family this host runs: the one the dispatch would choose.
 const KernelFamily& Fastest() { return *AllFamilies().back(); }
 
+// Products of two residues and copies, one- and two-pass shapes, both
+// forms, every family: x y + addend is mpz's, a copy goes its own way, and
+// a product of two different plans is refused.
+TEST(WeightedTransformTest, ProductsAndCopiesMatchGmp) {
+    std::mt19937_64 rng(TestSeed() + 11);
+    struct Case {
+        uint32_t k, n;
+        int32_t c;
+        uint32_t D, l2;
+    };
+    const Case cases[] = {{3, 20000, 1, 0, 1u << 20}, {3, 20011, -1, 0, 1u << 20}, {7, 12000, -3, 0, 1u << 20},
+                          {3, 0, 1, 1u << 17, 0},     {3, 0, -1, 1u << 16, 0}};
+    for (const KernelFamily* f : AllFamilies()) {
+        for (Case cs : cases) {
+            if (cs.D == 0) cs.D = PlanWeighted(cs.k, cs.n, cs.c).digits;
+            if (cs.n == 0) cs.n = uint32_t(cs.D * WeightedBitLimit(cs.D, cs.k, cs.c)) - 2;
+            const WeightedSettings settings{f, cs.l2, 0, 1};
+            const Mpz N = ModulusOf(cs.k, cs.n, cs.c);
+            WeightedTransform x, y;
+            x.planDigits(cs.k, cs.n, cs.c, cs.D, settings);
+            y.planDigits(cs.k, cs.n, cs.c, cs.D, settings);
+            const BigInt vx = RandomResidue(N, rng), vy = RandomResidue(N, rng);
+            x.set(vx);
+            y.set(vy);
+            Mpz expected = ToMpz(vx);
+            const Mpz my = ToMpz(vy);
+            for (int32_t addend : {0, -2, -7, 5}) {
+                x.multiply(y, addend);
+                mpz_mul(expected, expected, my);
+                if (addend >= 0) mpz_add_ui(expected, expected, unsigned(addend));
+                else mpz_sub_ui(expected, expected, unsigned(-addend));
+                mpz_mod(expected, expected, N);
+            }
+            EXPECT_TRUE(SameValue(x.value(), expected)) << Name(*f, cs.k, cs.n, cs.c, cs.D);
+            EXPECT_TRUE(SameValue(y.value(), my)) << Name(*f, cs.k, cs.n, cs.c, cs.D) << ": the factor changed";
+            EXPECT_LT(x.maxError(), 0.3) << Name(*f, cs.k, cs.n, cs.c, cs.D);
+
+            // A copy, and an assignment over a computation of the same plan,
+            // step on independently of their source.
+            WeightedTransform copy(x);
+            y = x;
+            copy.squareStep();
+            y.square();
+            y.carry(-2);
+            Mpz squared;
+            mpz_mul(squared, expected, expected);
+            mpz_mod(squared, squared, N);
+            EXPECT_TRUE(SameValue(copy.value(), squared)) << Name(*f, cs.k, cs.n, cs.c, cs.D);
+            mpz_sub_ui(squared, squared, 2);
+            mpz_mod(squared, squared, N);
+            EXPECT_TRUE(SameValue(y.value(), squared)) << Name(*f, cs.k, cs.n, cs.c, cs.D);
+            EXPECT_TRUE(SameValue(x.value(), expected)) << Name(*f, cs.k, cs.n, cs.c, cs.D) << ": the source changed";
+        }
+    }
+    WeightedTransform a, b;
+    a.planDigits(3, 20000, 1, 2048, SettingsFor(Fastest()));
+    b.planDigits(3, 20000, -1, 2048, SettingsFor(Fastest()));
+    EXPECT_THROW(a.multiply(b), ArithmeticFault);
+    EXPECT_FALSE(a.samePlan(WeightedTransform()));
+}
+
 // Random k, n, c in the fastest family; more digits than the plan (fewer
 // bits) must give the same residues too.
 TEST(WeightedTransformTest, RandomNumbersMatchGmp) {
