@@ -174,11 +174,14 @@ void CheckObject(const json& j) {
             // The Euler test's failed base: a^((N-1)/2) is not -1.
             EXPECT_EQ(proof, "prp");
             EXPECT_EQ(j.at("exponent"), "(N-1)/2");
-            EXPECT_TRUE(j.at("residue").is_null());
             Mpz e, x;
             mpz_sub_ui(e, N, 1);
             mpz_fdiv_q_2exp(e, e, 1);
             mpz_powm(x, Mpz(j.at("a").get<long>()), e, N);
+            // The exact decisions (N below 3, squares) have no power and no residue.
+            if (!j.at("residue").is_null()) {
+                EXPECT_EQ(j.at("residue"), Low64Hex(x));
+            }
             mpz_add_ui(x, x, 1);
             EXPECT_NE(mpz_cmp(x.v, N.v), 0);
             return;
