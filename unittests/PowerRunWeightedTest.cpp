@@ -24,6 +24,8 @@
 #include "report/ProgressLines.h"
 #include "search/CheckpointFile.h"
 #include "search/FolderCheckpoint.h"
+#include "tests/ChainMemberTest.h"
+#include "tests/PlusOneTest.h"
 #include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 
@@ -155,6 +157,43 @@ TEST_F(PowerRunWeightedTest, TextsAndTicksAreThoseOfTheExactPath) {
     }
     EXPECT_EQ(texts[0].size(), 11u);
     EXPECT_EQ(texts[0], texts[1]);
+}
+
+// The handlers' verdicts over primes and composites of k*2^n + 1 (N - 1
+// proof), k*2^n - 1 (Euler test) and chain members 2^n + c (Fermat test),
+// with the power runs in the weighted transform and on the exact path.
+TEST_F(PowerRunWeightedTest, HandlersDecidePrimesAndCompositesAsGmpDoesOnBothPaths) {
+    struct Form {
+        uint32_t k;
+        int32_t c;
+    } forms[] = {{9, 1}, {27, 1}, {3, -1}, {15, -1}, {1, 3}, {5, 3}};
+    for (const Form& form : forms) {
+        int primes = 0, composites = 0;
+        // From 600 bits: the plan's 64 digits need 8 bits each.
+        for (uint32_t n = 600; n < 2000 && (primes < 2 || composites < 2); ++n) {
+            const Candidate N{form.k, 2, n, form.c};
+            const bool gmpPrime = testing::GmpPrime(N);
+            if (!gmpPrime && composites >= 2) continue;
+            if (gmpPrime && primes >= 2) continue;
+            // A composite without a small factor, so that the power decides.
+            if (!gmpPrime && mpz_fdiv_ui(testing::CandidateValue(N), 3 * 5 * 7 * 11 * 13) == 0) continue;
+            (gmpPrime ? primes : composites) += 1;
+            for (bool weighted : {true, false}) {
+                SCOPED_TRACE(Name(N) + (weighted ? " weighted" : " exact"));
+                SetWeightedRuns(weighted);
+                RunFixture f;
+                bool verdict = false;
+                if (form.c == 1) ASSERT_TRUE(PlusOneTestBase2(f.context(), N.k, n, 0, true, verdict));
+                else if (form.c == -1) ASSERT_TRUE(EulerProbableTestBase2(f.context(), N.k, n, -1, 0, verdict));
+                else ASSERT_TRUE(ChainMemberTest(f.context(), N.k, n, form.c, true, verdict));
+                EXPECT_EQ(verdict, gmpPrime);
+                EXPECT_EQ(LastWeightedRunStats().weighted, weighted);
+                ASSERT_TRUE(PlanWeighted(N.k, n, N.c).served);
+            }
+        }
+        EXPECT_GE(primes, 1) << form.k << " " << form.c;
+        EXPECT_EQ(composites, 2);
+    }
 }
 
 // --- faults -------------------------------------------------------------------
