@@ -9,6 +9,7 @@
 #include <limits>
 #include <string>
 
+#include "arith/ArithmeticFault.h"
 #include "arith/RadixChoice.h"
 #include "arith/ReduceBase2.h"
 #include "ref/GmpOracle.h"
@@ -163,7 +164,8 @@ TEST(LucasRuns, DoublingRunGivesThePowerOfTwoForSeveralForms) {
 // The doubling run in the weighted transform (where it serves k*2^n - 1)
 // and with NoWeighted set gives the same power; a fault of the transform
 // (a NaN, refused by the next carry pass) sends the run back to the values
-// of its last tick, from which the exact steps give the same power.
+// of its last tick, from which the exact steps give the same power; a
+// wrong value is caught by the pair's identity.
 TEST(LucasRuns, DoublingRunInTheWeightedTransformAndAfterItsFault) {
     const bool before = WeightedRunsEnabled();
     struct Case {
@@ -205,6 +207,33 @@ TEST(LucasRuns, DoublingRunInTheWeightedTransformAndAfterItsFault) {
         const auto texts = f.paneTexts();
         EXPECT_EQ(texts.back().rfind("1023*2^3001 - 1 ? Computing Lucas seq. [96.70%, ", 0), 0u) << texts.back();
     }
+    // A wrong V (one more in digit 0) breaks V^2 - D U^2 = 4 at the next
+    // tick or at the end: the run goes back to the last pair that held and
+    // gives the right power; a fault that comes back raises.
+    for (uint64_t at : {150ull, 2995ull}) {
+        SCOPED_TRACE(at);
+        SetWeightedStepSeam([at](WeightedTransform& t, uint64_t step) {
+            if (step == at) t.elementsForTest()[0].re += 1.0;
+        });
+        RunFixture f;
+        f.live.nbIter = 200;
+        LucasMatrixBase2 R;
+        ASSERT_TRUE(LucasDoublingRun(f.context(), 1023, 3001, 5, R));
+        Mpz m;
+        mpz_ui_pow_ui(m, 2, 3000);
+        ExpectPower(R, 5, -1, m, CandidateValue(1023, 2, 3001), "after a rollback");
+        EXPECT_EQ(LastWeightedRunStats().counts.rollbacks, 1u);
+        EXPECT_FALSE(LastWeightedRunStats().fellBack);
+        EXPECT_EQ(f.paneTexts().back().rfind("1023*2^3001 - 1 ? Computing Lucas seq. [96.70%, ", 0), 0u)
+            << f.paneTexts().back();
+    }
+    SetWeightedStepSeam([](WeightedTransform& t, uint64_t step) {
+        if (step % 50 == 0) t.elementsForTest()[0].re += 1.0;
+    });
+    RunFixture f;
+    f.live.nbIter = 200;
+    LucasMatrixBase2 R;
+    EXPECT_THROW(LucasDoublingRun(f.context(), 1023, 3001, 5, R), ArithmeticFault);
     SetWeightedStepSeam({});
     SetWeightedRuns(before);
 }
