@@ -144,8 +144,10 @@ bool PowerRunWeightedBase2(const RunContext& run, const PowerWalkSetup& setup, c
         const int64_t c = int64_t(stepsDone) + countOffset;
         return uint32_t(c < 0 ? 0 : c);
     };
-    // A record of the old path may hold a folded, negative residue.
+    // A record of the old path may hold a folded residue, |x| < k 2^n, and
+    // negative.
     reduceBase2(start, N.k, N.n, N.c);
+    FinishBase2(start, N);
     state.x.resize(1);
     state.x[0].plan(N.k, N.n, N.c);
     state.x[0].set(start);

@@ -392,6 +392,18 @@ TEST_F(PowerRunWeightedTest, StopBeforeTheFirstStepSavesTheStartValue) {
     f.running = true;
     ASSERT_TRUE(PowerRunBase2(f.context(), N, 3, e, 2, x));
     EXPECT_TRUE(SameValue(x, Powm(3, e, testing::CandidateValue(N))));
+    EXPECT_TRUE(LastWeightedRunStats().weighted);
+
+    // The exact path's fold leaves negative residues in its records: such a
+    // record (3^(e >> 10) - N before bit 9) is taken as well.
+    const Mpz modulus = testing::CandidateValue(N);
+    Mpz folded = ResidueBeforeBit(3, e, 9, modulus);
+    mpz_sub(folded, folded, modulus);
+    ASSERT_TRUE(WritePowerRecord(f.folder.path(), 2, {3, N.k, 2, N.n, N.c}, 10, 9, FromMpz(folded)));
+    f.sink.clear();
+    ASSERT_TRUE(PowerRunBase2(f.context(), N, 3, e, 2, x));
+    EXPECT_TRUE(SameValue(x, Powm(3, e, modulus)));
+    EXPECT_EQ(f.paneTexts().at(0), UntimedProgressText(PowerProgressStem(N), 9 * 100.0 / 19));
 }
 
 }  // namespace
