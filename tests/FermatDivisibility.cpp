@@ -186,7 +186,7 @@ struct FastPhase {
                             [&](const GerbiczLiState<WeightedResidue>& s) { findHits(valuesOf(s.x), s.stepsDone); },
                             first};
         WeightedTransform shape(state.x[0]);
-        WeightedOps ops{1, &shape};
+        WeightedOps ops{1, &shape, 3};
         bool completed;
         try {
             completed = WalkPowerChecked(ops, hooks, e, PlanGerbiczLi(total), state, stats.counts);

@@ -86,7 +86,7 @@ void WeightedOps::multiply(Residue& x, const Residue& y) {
 }
 
 void WeightedOps::setOne(Residue& x) {
-    x.assign(x.empty() ? 1 : x.size(), *shape);
+    x.assign(components, *shape);
     for (WeightedTransform& t : x) t.setValue(1);
 }
 

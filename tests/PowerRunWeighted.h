@@ -22,6 +22,7 @@
 // ArithmeticFault.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -72,6 +73,7 @@ struct WeightedOps {
     using Residue = WeightedResidue;
     uint32_t a = 1;                           // the base of the 1 bits
     const WeightedTransform* shape = nullptr;  // any planned transform of the run
+    size_t components = 1;                    // transforms per residue
     bool transformFault = false;              // set when the transform raised
 
     void step(Residue& x, bool bit);
