@@ -157,6 +157,11 @@ public:
     double multiplySmall(uint32_t a);
     // square() and carry(); returns the step's round-off.
     double squareStep();
+    // x := a x^2 mod N (a >= 1, a < 2^32) in one carry pass: the carried
+    // digits of the square are multiplied by a and carried again on the
+    // digit array, in place of a whole multiplySmall pass. The same residue
+    // as squareStep() then multiplySmall(a); returns the square's round-off.
+    double squareStepTimes(uint32_t a);
 
     // The largest round-off since set or setValue.
     double maxError() const;
