@@ -44,10 +44,12 @@ struct WeightedLayout {
     double maxError = 0;
     // The carry pass, chosen with the squaring family (kAvx2 for an AVX
     // family when rows hold a multiple of 4 elements and D a multiple of 64),
-    // and for the vector carry sweep one word per block of 4 digits of its
-    // segments: bit 4 s + t set when digit s D/16 + 4 block + t has
-    // floor(n/D) + 1 bits (WeightedSweeps.h).
+    // and for the vector carry sweep its segment stride (the last segment
+    // runs to D) and one word per block of 4 digits of its segments: bit
+    // 4 s + t set when digit s vectorRun + 4 block + t has floor(n/D) + 1
+    // bits (WeightedSweeps.h).
     WeightedCarry carryPass = WeightedCarry::kScalar;
+    uint32_t vectorRun = 0;
     std::vector<uint64_t> wideMasks;
 
     uint32_t rowStride() const { return rowLength + gap; }

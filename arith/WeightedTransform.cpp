@@ -201,22 +201,26 @@ void CarrySegmentsScalar(const WeightedState& st, const DigitBases& b, double* d
     }
 }
 
-// The same for kWeightedVectorSegments: the first block of every segment
-// (digit 0's base among them) in scalar code, the rest in the vector sweep.
+// The same for kWeightedVectorSegments segments of vectorRun digits (the
+// last one to D): the first block of every segment (digit 0's base among
+// them) in scalar code, the rest in the vector sweep, the last segment's
+// tail in scalar code.
 void CarrySegmentsVector(const WeightedState& st, const DigitBases& b, double* d, double* carry) {
-    const uint32_t run = st.digits / kWeightedVectorSegments;
+    const uint32_t run = st.vectorRun, last = kWeightedVectorSegments - 1;
     for (uint32_t s = 0; s < kWeightedVectorSegments; ++s)
         for (uint32_t i = 0; i < 4; ++i) carry[s] = SplitDigit(st, b, d, s * run + i, carry[s]);
     const WeightedCarryJob job{d,         run,        1,          st.wideMasks.data(), b.base[0],
                                b.inverse[0], b.base[1], b.inverse[1], carry};
     WeightedCarrySegmentsAvx2(job);
+    for (uint32_t j = kWeightedVectorSegments * run; j < st.digits; ++j) carry[last] = SplitDigit(st, b, d, j, carry[last]);
 }
 
 // Returns false when a carry is not a number (a corrupted buffer).
 bool CarryDigits(const WeightedState& st, double* d) {
     const DigitBases b = BasesOf(st);
     const bool vector = st.carryPass == WeightedCarry::kAvx2;
-    const uint32_t segments = vector ? kWeightedVectorSegments : kSegments, run = st.digits / segments;
+    const uint32_t segments = vector ? kWeightedVectorSegments : kSegments;
+    const uint32_t run = vector ? st.vectorRun : st.digits / kSegments;
     double carry[kWeightedVectorSegments] = {};
     if (vector)
         CarrySegmentsVector(st, b, d, carry);
