@@ -107,6 +107,9 @@ double Unweight(const WeightedState& st, double scale, double* __restrict out) {
                 const double q = row[2 * col + 1] * scale * iw[first + col];
                 const double P = Round(p);
                 err = std::max(err, std::max(std::fabs(p - P), std::fabs(q)));
+                // q is not carried: a NaN there must reach the guard (a NaN
+                // in `largest` stays, std::max keeps its first argument).
+                if (!(std::fabs(q) < kLargest)) largest = std::numeric_limits<double>::quiet_NaN();
                 largest = std::max(largest, std::fabs(p));
                 out[first + col] = P;
             }

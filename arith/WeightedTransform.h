@@ -176,7 +176,7 @@ private:
 };
 
 // a^e mod N, N = k*2^n + c, left to right binary: one weighted square per
-// bit below the top, a multiplySmall(a) per 1 bit. 1 for e = 0; requires
+// bit below the top, squareStepTimes(a) in place of it at a 1 bit. 1 for e = 0; requires
 // a >= 1 and N > 1. Numbers the plan does not serve take the exact
 // product-and-fold steps (ModularSteps.h) instead.
 BigInt WeightedPowerBase2(uint32_t k, uint32_t n, int32_t c, uint32_t a, const BigInt& e);
