@@ -17,10 +17,13 @@
 //      carry out of digit D - 1 enters digit 0 times -c (k 2^n = -c);
 //   3. weight back: element j = (u_j digit_j + i u_{j+L} digit_{j+L}) (C + i S).
 //
-// Sweeps 1 and 3 are plain loops along the buffer's rows (scalar in the
-// baseline build: about as fast as one element-by-element pass, and the
-// place for a vector version); sweep 2 runs eight chains side by side and
-// walks each one's carry into the next.
+// Sweeps 1 and 3 are plain loops along the buffer's rows; sweep 2 runs
+// eight chains side by side and walks each one's carry into the next. A
+// plan of an AVX family runs the AVX2 versions of the three sweeps instead
+// (arith/kernels/weighted_avx2.cpp, 16 chains), with the same walks; the
+// scalar ones serve every other family and are the tests' oracle.
+// squareStepTimes(a) multiplies the carried digits by a and carries them
+// once more, on the digit array only, before the weighting back.
 // Rounding uses 1.5 * 2^52 (x + R - R rounds to nearest for |x| < 2^51):
 // baseline x86-64 has no rounding instruction. A coefficient of 2^50 or
 // more, or a NaN, sets the error to the limit, so a corrupted buffer can
