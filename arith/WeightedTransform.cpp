@@ -215,10 +215,10 @@ void CarrySegmentsVector(const WeightedState& st, const DigitBases& b, double* d
     const uint32_t run = st.vectorRun, last = kWeightedVectorSegments - 1;
     for (uint32_t s = 0; s < kWeightedVectorSegments; ++s)
         for (uint32_t i = 0; i < 4; ++i) carry[s] = SplitDigit(st, b, d, s * run + i, carry[s]);
-    const WeightedCarryJob job{d,         run,        1,          st.wideMasks.data(), b.base[0],
-                               b.inverse[0], b.base[1], b.inverse[1], carry};
+    const WeightedCarryJob job{d, run, 1, st.wideMasks.data(), b.base[0], b.inverse[0], b.base[1], b.inverse[1], carry};
     WeightedCarrySegmentsAvx2(job);
-    for (uint32_t j = kWeightedVectorSegments * run; j < st.digits; ++j) carry[last] = SplitDigit(st, b, d, j, carry[last]);
+    for (uint32_t j = kWeightedVectorSegments * run; j < st.digits; ++j)
+        carry[last] = SplitDigit(st, b, d, j, carry[last]);
 }
 
 // Returns false when a carry is not a number (a corrupted buffer).
@@ -260,12 +260,9 @@ void MultiplyCarriedDigits(const WeightedState& st, double* d, uint32_t a) {
 }
 
 WeightedSweepJob SweepJobOf(WeightedState& st) {
-    return {&st.array[0].re,           st.rows,
-            st.rowLength,              st.rowStride(),
-            st.length,                 st.negacyclic,
-            st.weight.data(),          st.inverseWeight.data(),
-            st.rotationRows.data(),    st.columnCos.data(),
-            st.columnSin.data(),       st.scratch.data()};
+    return {&st.array[0].re,        st.rows,          st.rowLength,       st.rowStride(),
+            st.length,              st.negacyclic,    st.weight.data(),   st.inverseWeight.data(),
+            st.rotationRows.data(), st.columnCos.data(), st.columnSin.data(), st.scratch.data()};
 }
 
 // multiplier: 1, or a for the product by a fused into the pass of a square.

@@ -141,10 +141,11 @@ inline void CarryBlock(double* p, size_t run, uint64_t mask, uint32_t firstBit, 
     const __m256i one = _mm256_set1_epi64x(1);
     const __m256i shift1 = _mm256_sub_epi64(shift0, one), shift2 = _mm256_sub_epi64(shift1, one),
                   shift3 = _mm256_sub_epi64(shift2, one);
-    CarryStep(d0, carry, _mm256_castsi256_pd(_mm256_sllv_epi64(m, shift0)), narrowBase, narrowInverse, wideBase, wideInverse);
-    CarryStep(d1, carry, _mm256_castsi256_pd(_mm256_sllv_epi64(m, shift1)), narrowBase, narrowInverse, wideBase, wideInverse);
-    CarryStep(d2, carry, _mm256_castsi256_pd(_mm256_sllv_epi64(m, shift2)), narrowBase, narrowInverse, wideBase, wideInverse);
-    CarryStep(d3, carry, _mm256_castsi256_pd(_mm256_sllv_epi64(m, shift3)), narrowBase, narrowInverse, wideBase, wideInverse);
+    auto wide = [&](__m256i shift) { return _mm256_castsi256_pd(_mm256_sllv_epi64(m, shift)); };
+    CarryStep(d0, carry, wide(shift0), narrowBase, narrowInverse, wideBase, wideInverse);
+    CarryStep(d1, carry, wide(shift1), narrowBase, narrowInverse, wideBase, wideInverse);
+    CarryStep(d2, carry, wide(shift2), narrowBase, narrowInverse, wideBase, wideInverse);
+    CarryStep(d3, carry, wide(shift3), narrowBase, narrowInverse, wideBase, wideInverse);
     Transpose(d0, d1, d2, d3);
     _mm256_storeu_pd(p, d0);
     _mm256_storeu_pd(p + run, d1);
