@@ -74,8 +74,9 @@ void AfterWeightedStepForTest(WeightedTransform& t) {
 void WeightedOps::step(Residue& x, bool bit) {
     for (WeightedTransform& t : x) {
         Guarded(transformFault, [&] {
-            t.squareStep();
-            if (bit) t.multiplySmall(a);
+            // The base's product rides on the square's carry pass.
+            if (bit) t.squareStepTimes(a);
+            else t.squareStep();
         });
         AfterWeightedStepForTest(t);
     }
