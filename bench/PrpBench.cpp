@@ -5,10 +5,14 @@
 //                         mpz_mul and the reduction of the form k*2^n + 1
 //                         (gmp-special)
 //   step-base2-<bits>     one step of PowerRunBase2 modulo 3*2^n + 1 (a run
-//                         over a random exponent of a few hundred to a few
-//                         thousand bits, per step) at 2^17, 2^20 and 2^22
+//                         over a random exponent of 2s bits less one of s
+//                         bits, per step: the run's set-up cancels, the
+//                         check's share stays) at 2^17, 2^20 and 2^22
 //                         bits, beside the FFTW complex pair of length
 //                         bits/32 (fftw-bits32)
+//   prp-3-2-<n>-weighted  small Fermat tests in the weighted transform
+//                         beside the same run on the exact path (exact-fold):
+//                         where the weighted path starts to pay
 //   step-base2-exact-fold-<bits>  the same steps through the exact square
 //                         and fold of ModularSteps.h alone (the path before
 //                         the weighted transform), beside fftw-bits32
@@ -29,6 +33,7 @@
 
 #include <gmp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -54,6 +59,7 @@
 #include "bench/Topics.h"
 #include "report/ResultLog.h"
 #include "tests/GerbiczLi.h"
+#include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 #include "tests/RunContext.h"
 
@@ -181,6 +187,29 @@ void PrpBase2Row(QuietRun& quiet, uint32_t n) {
     PrintRow(name, ours, "gmp-special", special);
 }
 
+// A whole Fermat test of 3*2^n + 1 through PowerRunBase2 in the weighted
+// transform beside the same run forced onto the exact square and fold: the
+// rows that place the size from which the weighted path is taken.
+void WeightedCrossoverRow(QuietRun& quiet, uint32_t n) {
+    const Candidate N{3, 2, n, 1};
+    BigInt modulus;
+    modulus.setCandidate(3, 2, n, 1);
+    const BigInt e = MinusOne(modulus);
+    RunContext run = quiet.context();
+    BigInt x;
+    const int repeats = int(std::max<uint32_t>(1, 4000000 / (n * (n / 1000 + 1))));
+    auto timeRuns = [&](bool weighted) {
+        SetWeightedRuns(weighted, 0);
+        return OnceMicroseconds([&] {
+                   for (int i = 0; i < repeats; ++i) PowerRunBase2(run, N, 3, e, 0, x);
+               }, 3) / repeats;
+    };
+    const double weighted = timeRuns(true);
+    const double exact = timeRuns(false);
+    SetWeightedRuns(true);
+    PrintRow("prp-3-2-" + std::to_string(n) + "-weighted", weighted, "exact-fold", exact);
+}
+
 // One step of PowerRunBase2 modulo 3*2^n + 1 (a run over a random exponent
 // of `steps` + 1 bits, per step), and beside it the product-and-fold step
 // through ModularSteps.h alone (SquareStepBase2, MulStepBase2 at a 1 bit),
@@ -192,7 +221,12 @@ void StepBase2Rows(QuietRun& quiet, uint32_t bits, uint32_t steps, std::mt19937_
     const BigInt e = RandomBits(steps + 1, rng);
     RunContext run = quiet.context();
     BigInt x;
-    const double ours = OnceMicroseconds([&] { PowerRunBase2(run, N, 3, e, 0, x); }, 2) / steps;
+    // A run of twice the steps less a run of the steps: what a step costs
+    // inside a long run, without the run's planning, load and read-out.
+    const BigInt e2 = RandomBits(2 * steps + 1, rng);
+    const double ours = (OnceMicroseconds([&] { PowerRunBase2(run, N, 3, e2, 0, x); }, 2) -
+                         OnceMicroseconds([&] { PowerRunBase2(run, N, 3, e, 0, x); }, 2)) /
+                        steps;
     const double fold = OnceMicroseconds([&] {
                             BigInt y;
                             y.setUnsigned(3);
@@ -342,9 +376,10 @@ void RunPrpBench() {
     std::printf("# whole Fermat tests and single power-run steps; ours on one core beside GMP and the bare square\n");
     PrpBase2Row(quiet, 50000);
     PrpBase2Row(quiet, 100000);
+    for (uint32_t n : {500u, 1000u, 2000u, 4000u, 8000u, 16000u, 32000u}) WeightedCrossoverRow(quiet, n);
     StepBase2Rows(quiet, 1u << 17, 2000, rng);
     StepBase2Rows(quiet, 1u << 20, 400, rng);
-    StepBase2Rows(quiet, 1u << 22, 100, rng);
+    StepBase2Rows(quiet, 1u << 22, 300, rng);
     GerbiczLiShareRow(1u << 17);
     StepRadixRow(quiet, 1u << 20, 400, rng);
     PrpRadixRow(quiet);

@@ -13,6 +13,7 @@ namespace numen {
 namespace {
 
 std::atomic<bool> weightedRuns{true};
+std::atomic<uint32_t> weightedFromBits{kWeightedRunsFromBits};
 thread_local WeightedRunStats lastStats;
 thread_local WeightedStepSeam stepSeam;
 thread_local uint64_t seamSteps = 0;
@@ -53,11 +54,15 @@ bool ExactStepsFrom(const RunContext& run, const PowerWalkSetup& setup, const Ca
 
 }  // namespace
 
-void SetWeightedRuns(bool on) { weightedRuns.store(on, std::memory_order_relaxed); }
+void SetWeightedRuns(bool on, uint32_t fromBits) {
+    weightedRuns.store(on, std::memory_order_relaxed);
+    weightedFromBits.store(fromBits, std::memory_order_relaxed);
+}
 bool WeightedRunsEnabled() { return weightedRuns.load(std::memory_order_relaxed); }
 
 bool UsesWeightedTransform(uint32_t k, uint32_t n, int32_t c) {
-    return WeightedRunsEnabled() && PlanWeighted(k, n, c).served;
+    return WeightedRunsEnabled() && n >= weightedFromBits.load(std::memory_order_relaxed) &&
+           PlanWeighted(k, n, c).served;
 }
 
 WeightedRunStats& LastWeightedRunStats() { return lastStats; }

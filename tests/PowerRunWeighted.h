@@ -40,12 +40,18 @@
 namespace numen {
 
 // The escape hatch (INI "NoWeighted"): set once at start-up, before any run;
-// on by default. Off, every run keeps the exact square and fold.
-void SetWeightedRuns(bool on);
+// on by default. Off, every run keeps the exact square and fold. Below
+// `fromBits` bits of n the exact path is kept as well: there a run is a few
+// hundred steps and the plan and the check's first blocks cost more than
+// the shorter transform saves (`numen-bench prp`, prp-3-2-<n>-weighted rows:
+// 1.24x the exact path at n = 1000, 0.83x at 2000). Tests pass 0 to reach
+// the weighted path with small numbers.
+inline constexpr uint32_t kWeightedRunsFromBits = 1536;
+void SetWeightedRuns(bool on, uint32_t fromBits = kWeightedRunsFromBits);
 bool WeightedRunsEnabled();
 
-// Whether a k*2^n + c run takes the weighted transform: enabled and served
-// by PlanWeighted.
+// Whether a k*2^n + c run takes the weighted transform: enabled, n at least
+// the threshold, and served by PlanWeighted.
 bool UsesWeightedTransform(uint32_t k, uint32_t n, int32_t c);
 
 // What the last weighted run of this thread did (for the tests and the

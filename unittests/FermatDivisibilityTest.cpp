@@ -134,7 +134,7 @@ TEST(FermatDivisibility, StopsAndResumesALargeNumberWithTheSameLines) {
     // The exact steps' record at every tick: 30 fast steps are less than
     // one block of the weighted walk, which keeps no record inside it.
     const bool weighted = WeightedRunsEnabled();
-    SetWeightedRuns(false);
+    SetWeightedRuns(false, 0);
 
     Fixture f;
     FolderCheckpoint store(f.folder.path());
@@ -188,7 +188,7 @@ TEST(FermatDivisibility, StopsAndResumesALargeNumberWithTheSameLines) {
     related.running = false;
     EXPECT_FALSE(FermatDivisibility(related.context(), k, n, 1));
     EXPECT_FALSE(std::filesystem::exists(related.folder.path() / "Numen.dta"));
-    SetWeightedRuns(weighted);
+    SetWeightedRuns(weighted, 0);
 }
 
 // The fast phase in the weighted transform gives the lines of the exact
@@ -201,7 +201,7 @@ TEST(FermatDivisibility, WeightedFastPhaseAgreesWithGmpForPrimesPastSixtyFourBit
             if (mpz_probab_prime_p(testing::CandidateValue({k, 2, n, 1}), 30) == 0) continue;
             const Expected e = GmpScan(k, n);
             for (bool weighted : {true, false}) {
-                SetWeightedRuns(weighted);
+                SetWeightedRuns(weighted, 0);
                 Fixture f;
                 ASSERT_TRUE(FermatDivisibility(f.context(), k, n, 1));
                 ASSERT_EQ(f.paneLines(), e.pane) << k << "*2^" << n << "+1";
@@ -211,7 +211,7 @@ TEST(FermatDivisibility, WeightedFastPhaseAgreesWithGmpForPrimesPastSixtyFourBit
             ++tested;
         }
     EXPECT_GE(tested, 15);
-    SetWeightedRuns(before);
+    SetWeightedRuns(before, 0);
 }
 
 // Hits inside the weighted fast phase, from a record whose residues are
@@ -220,7 +220,7 @@ TEST(FermatDivisibility, WeightedFastPhaseAgreesWithGmpForPrimesPastSixtyFourBit
 // tick and resumed, and after a fault of the transform.
 TEST(FermatDivisibility, WeightedFastPhaseFindsHitsAcrossAStopAndAFault) {
     const bool before = WeightedRunsEnabled();
-    SetWeightedRuns(true);
+    SetWeightedRuns(true, 0);
     const uint32_t k = 1, n = 1u << 17, left = 51 + 300;
     const Mpz N = testing::CandidateValue({k, 2, n, 1});
     Mpz x2, x3, x5;
@@ -290,7 +290,7 @@ TEST(FermatDivisibility, WeightedFastPhaseFindsHitsAcrossAStopAndAFault) {
         EXPECT_EQ(f.paneLines(), expected.pane);
         EXPECT_EQ(f.folder.read("Numen.txt"), expected.records);
     }
-    SetWeightedRuns(before);
+    SetWeightedRuns(before, 0);
 }
 
 // The first m in 1 .. n + 9 with 2^(b^m) = 1 mod N, 0 when none.

@@ -272,7 +272,7 @@ TEST(PowerRunCrashTest, CrashAfterEveryStepOfTheRecordWriteResumesWithTheRightRe
     // The exact path's record at every tick (the weighted path writes
     // verified states: PowerRunWeightedTest).
     const bool weighted = WeightedRunsEnabled();
-    SetWeightedRuns(false);
+    SetWeightedRuns(false, 0);
     const Candidate N{3, 2, 100003, 1};
     Mpz e, power;
     mpz_setbit(e, 119);
@@ -303,7 +303,7 @@ TEST(PowerRunCrashTest, CrashAfterEveryStepOfTheRecordWriteResumesWithTheRightRe
         EXPECT_EQ(StartText(f), UntimedProgressText(stem, (saved - 1) * 100.0 / 119));
         EXPECT_EQ(f.paneLines(), steps == 2 ? std::vector<std::string>{kMissingRecord} : std::vector<std::string>{});
     }
-    SetWeightedRuns(weighted);
+    SetWeightedRuns(weighted, 0);
 }
 
 }  // namespace

@@ -178,7 +178,7 @@ TEST(LucasRuns, DoublingRunInTheWeightedTransformAndAfterItsFault) {
         Mpz m;
         mpz_ui_pow_ui(m, 2, c.n - 1);
         for (bool weighted : {true, false}) {
-            SetWeightedRuns(weighted);
+            SetWeightedRuns(weighted, 0);
             RunFixture f;
             LucasMatrixBase2 R;
             ASSERT_TRUE(LucasDoublingRun(f.context(), c.k, c.n, c.P, R));
@@ -186,7 +186,7 @@ TEST(LucasRuns, DoublingRunInTheWeightedTransformAndAfterItsFault) {
             EXPECT_EQ(LastWeightedRunStats().weighted, weighted && PlanWeighted(c.k, c.n, -1).served);
         }
     }
-    SetWeightedRuns(true);
+    SetWeightedRuns(true, 0);
     for (uint64_t at : {3ull, 450ull, 2990ull}) {
         SCOPED_TRACE(at);
         SetWeightedStepSeam([at](WeightedTransform& t, uint64_t step) {
@@ -235,7 +235,7 @@ TEST(LucasRuns, DoublingRunInTheWeightedTransformAndAfterItsFault) {
     LucasMatrixBase2 R;
     EXPECT_THROW(LucasDoublingRun(f.context(), 1023, 3001, 5, R), ArithmeticFault);
     SetWeightedStepSeam({});
-    SetWeightedRuns(before);
+    SetWeightedRuns(before, 0);
 }
 
 TEST(LucasRuns, DoublingRunProgressAndStop) {

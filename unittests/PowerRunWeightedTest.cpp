@@ -67,7 +67,7 @@ std::string TimedPrefixOf(const std::string& stem, double percent) {
 class PowerRunWeightedTest : public ::testing::Test {
 protected:
     ~PowerRunWeightedTest() override {
-        SetWeightedRuns(before);
+        SetWeightedRuns(before, 0);
         SetWeightedStepSeam({});
     }
     const bool before = WeightedRunsEnabled();
@@ -76,7 +76,7 @@ protected:
 // PowerRunBase2 with the setting as given; checks the value against GMP
 // and which path was taken.
 void CheckRun(const RunContext& run, const Candidate& N, uint32_t a, const BigInt& e, bool weighted) {
-    SetWeightedRuns(weighted);
+    SetWeightedRuns(weighted, 0);
     LastWeightedRunStats() = {};
     BigInt x;
     ASSERT_TRUE(PowerRunBase2(run, N, a, e, 1, x));
@@ -147,7 +147,7 @@ TEST_F(PowerRunWeightedTest, TextsAndTicksAreThoseOfTheExactPath) {
     const BigInt e = RandomExponent(rng, 1001);
     std::vector<std::string> texts[2];
     for (int weighted = 0; weighted < 2; ++weighted) {
-        SetWeightedRuns(weighted != 0);
+        SetWeightedRuns(weighted != 0, 0);
         RunFixture f;
         f.live.nbIter = 100;
         f.clockStep = 10;
@@ -180,7 +180,7 @@ TEST_F(PowerRunWeightedTest, HandlersDecidePrimesAndCompositesAsGmpDoesOnBothPat
             (gmpPrime ? primes : composites) += 1;
             for (bool weighted : {true, false}) {
                 SCOPED_TRACE(Name(N) + (weighted ? " weighted" : " exact"));
-                SetWeightedRuns(weighted);
+                SetWeightedRuns(weighted, 0);
                 RunFixture f;
                 bool verdict = false;
                 if (form.c == 1) ASSERT_TRUE(PlusOneTestBase2(f.context(), N.k, n, 0, true, verdict));
@@ -342,7 +342,7 @@ TEST_F(PowerRunWeightedTest, StopAndResumeAcrossCheckPeriodsAndBetweenThePaths) 
         // Stopped after the record of the third tick (450 steps, three check
         // periods) and the stop's own record.
         store.stopAfterWrites = 3;
-        SetWeightedRuns(first);
+        SetWeightedRuns(first, 0);
         BigInt x;
         EXPECT_FALSE(PowerRunBase2(f.context(), N, 3, e, 1, x));
         EXPECT_EQ(LastWeightedRunStats().weighted, first);
@@ -362,7 +362,7 @@ TEST_F(PowerRunWeightedTest, StopAndResumeAcrossCheckPeriodsAndBetweenThePaths) 
         f.running = true;
         f.sink.clear();
         store.stopAfterWrites = 0;
-        SetWeightedRuns(second);
+        SetWeightedRuns(second, 0);
         ASSERT_TRUE(PowerRunBase2(f.context(), N, 3, e, 1, x));
         EXPECT_EQ(LastWeightedRunStats().weighted, second);
         EXPECT_TRUE(SameValue(x, Powm(3, e, modulus)));
@@ -404,6 +404,20 @@ TEST_F(PowerRunWeightedTest, StopBeforeTheFirstStepSavesTheStartValue) {
     ASSERT_TRUE(PowerRunBase2(f.context(), N, 3, e, 2, x));
     EXPECT_TRUE(SameValue(x, Powm(3, e, modulus)));
     EXPECT_EQ(f.paneTexts().at(0), UntimedProgressText(PowerProgressStem(N), 9 * 100.0 / 19));
+}
+
+// Small numbers keep the exact path unless a caller lowers the threshold;
+// the escape hatch wins over both.
+TEST_F(PowerRunWeightedTest, SmallNumbersKeepTheExactPath) {
+    const bool before = WeightedRunsEnabled();
+    SetWeightedRuns(true);
+    EXPECT_FALSE(UsesWeightedTransform(3, kWeightedRunsFromBits - 1, 1));
+    EXPECT_TRUE(UsesWeightedTransform(3, kWeightedRunsFromBits, 1));
+    SetWeightedRuns(true, 0);
+    EXPECT_TRUE(UsesWeightedTransform(3, 1000, 1));
+    SetWeightedRuns(false, 0);
+    EXPECT_FALSE(UsesWeightedTransform(3, 100000, 1));
+    SetWeightedRuns(before, 0);
 }
 
 }  // namespace

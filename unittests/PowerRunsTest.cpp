@@ -162,7 +162,7 @@ class PowerRunsTest : public ::testing::Test {
 protected:
     ~PowerRunsTest() override {
         ForceSquaringKernels(before);
-        SetWeightedRuns(weightedBefore);
+        SetWeightedRuns(weightedBefore, 0);
     }
     const KernelFamily& before = SquaringKernels();
     const bool weightedBefore = WeightedRunsEnabled();
@@ -485,7 +485,7 @@ Mpz ResidueBeforeBit(uint32_t a, const BigInt& e, uint32_t i, mpz_srcptr N) {
 TEST_F(PowerRunsTest, StoppedLargeRunContinuesFromItsCheckpoint) {
     // The exact path's record at every tick; the weighted path's records
     // (verified states) are PowerRunWeightedTest's.
-    SetWeightedRuns(false);
+    SetWeightedRuns(false, 0);
     std::mt19937_64 rng(testing::TestSeed());
     for (const LargeCase& c : kLarge) {
         SCOPED_TRACE(RunName(c.run));
@@ -607,7 +607,7 @@ TEST_F(PowerRunsTest, ForeignOrDamagedCheckpointIsIgnored) {
 TEST_F(PowerRunsTest, UnwritableStoreStillGivesTheResult) {
     // The exact path's record at every tick; the weighted path's records
     // (verified states) are PowerRunWeightedTest's.
-    SetWeightedRuns(false);
+    SetWeightedRuns(false, 0);
     std::mt19937_64 rng(testing::TestSeed());
     for (const LargeCase& c : kLarge) {
         SCOPED_TRACE(RunName(c.run));

@@ -169,7 +169,7 @@ protected:
         SetCurrentProcessorProfile(profile);
         ChooseKernelFamilies(ProcessorProfile{}, false, false);   // products: the plain family, as before start-up
         ForceSquaringKernels(squaring);
-        SetWeightedRuns(weighted);
+        SetWeightedRuns(weighted, 0);
     }
     const fs::path cwd = fs::current_path();
     const bool weighted = WeightedRunsEnabled();
