@@ -36,6 +36,27 @@ uint32_t Log2(uint32_t x) {
     return l;
 }
 
+// D = p 2^s with p in {1, 3, 5, 7}: p, or 0 for any other D.
+uint32_t RadixOfDigits(uint32_t D) {
+    if (D == 0) return 0;
+    while (D % 2 == 0) D /= 2;
+    return D == 1 || D == 3 || D == 5 || D == 7 ? D : 0;
+}
+
+// The shortest sub-array the radix-p passes hand to the kernels (the
+// power-of-two lengths start at 32 elements as well).
+constexpr uint32_t kLeastSubArray = 32;
+
+// Whether D digits make a transform of this form: D from the least to the
+// most digits, p 2^s, and for p > 1 sub-arrays of at least kLeastSubArray
+// elements (D/2 elements for c > 0, so D even, D elements for c < 0).
+bool DigitCountServes(uint32_t D, bool negacyclic) {
+    const uint32_t p = RadixOfDigits(D);
+    if (p == 0 || D < kWeightedMinDigits || D > kWeightedMaxDigits) return false;
+    if (p == 1) return true;
+    return (negacyclic ? D / 2 : D) / p >= kLeastSubArray && (!negacyclic || D % 2 == 0);
+}
+
 uint32_t Magnitude(int32_t c) { return c < 0 ? uint32_t(0) - uint32_t(c) : uint32_t(c); }
 
 double SpreadCost(double x) {
@@ -54,17 +75,21 @@ WeightedPlan PlanWeighted(uint32_t k, uint32_t n, int32_t c) {
     WeightedPlan plan;
     if (k == 0 || c == 0 || Magnitude(c) > kWeightedMaxOffset) return plan;
     const double bits = double(n) + std::log2(double(k));
-    for (uint32_t D = kWeightedMinDigits; D <= kWeightedMaxDigits; D *= 2) {
-        const double limit = WeightedBitLimit(D, k, c);
-        if (bits / D > limit) continue;
-        plan.digits = D;
-        plan.elements = c > 0 ? D / 2 : D;
-        plan.bitsPerDigit = bits / D;
-        plan.limitBits = limit;
-        // Below the least useful bits (k too large for the lengths, or n
-        // too small), or digits of no bits at all: the exact path serves.
-        plan.served = plan.bitsPerDigit >= kWeightedMinBits && D <= n;
-        return plan;
+    // Ascending: 2^s, 5 2^{s-2}, 3 2^{s-1}, 7 2^{s-2}, 2^{s+1}, ...
+    for (uint32_t P = kWeightedMinDigits; P <= kWeightedMaxDigits; P *= 2) {
+        for (uint32_t D : {P, P / 4 * 5, P / 2 * 3, P / 4 * 7}) {
+            if (!DigitCountServes(D, c > 0)) continue;
+            const double limit = WeightedBitLimit(D, k, c);
+            if (bits / D > limit) continue;
+            plan.digits = D;
+            plan.elements = c > 0 ? D / 2 : D;
+            plan.bitsPerDigit = bits / D;
+            plan.limitBits = limit;
+            // Below the least useful bits (k too large for the lengths, or n
+            // too small), or digits of no bits at all: the exact path serves.
+            plan.served = plan.bitsPerDigit >= kWeightedMinBits && D <= n;
+            return plan;
+        }
     }
     return plan;
 }
@@ -84,7 +109,7 @@ void WeightedTransform::plan(uint32_t k, uint32_t n, int32_t c, const WeightedSe
 
 void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D, const WeightedSettings& settings) {
     if (k == 0 || c == 0 || Magnitude(c) > kWeightedMaxOffset || D < kWeightedMinDigits || D > kWeightedMaxDigits ||
-        (D & (D - 1)) != 0 || D > n || double(n) / D > kMostBits)
+        !DigitCountServes(D, c > 0) || D > n || double(n) / D > kMostBits)
         throw ArithmeticFault("weighted transform: unsupported number or digit count");
     // Built aside and taken over whole, reusing the old buffer.
     std::unique_ptr<WeightedState> old = std::move(state_);
@@ -99,16 +124,23 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
     if (st->modulus.compareInt(1) <= 0) throw ArithmeticFault("weighted transform: modulus below 2");
     st->negacyclic = c > 0;
     st->digits = D;
-    st->logDigits = Log2(D);
+    st->lowBits = n / D;
     st->length = st->negacyclic ? D / 2 : D;
-    const GfnShape shape = GfnChooseShape(st->length, settings.l2Bytes, settings.lat64k, settings.family->avxLevel > 0);
+    // p sub-arrays of the kernels' shape for length / p, one after the other.
+    st->radix = RadixOfDigits(D);
+    const GfnShape shape =
+        GfnChooseShape(st->length / st->radix, settings.l2Bytes, settings.lat64k, settings.family->avxLevel > 0);
     st->rowLength = shape.rowLength;
-    st->rows = shape.rows;
+    st->kernelRows = shape.rows;
+    st->rows = st->radix * shape.rows;
     st->rowShift = Log2(st->rowLength);
     st->gap = shape.onePass() ? 0 : uint32_t(std::max(settings.gap, 0));
     st->buffer.reserve(st->elementCount());
     st->array = st->buffer.first();
-    st->tables = &KernelTablesFor(st->rowLength, st->rows);
+    st->tables = &KernelTablesFor(st->rowLength, st->kernelRows);
+    st->mixed = MixedRadixTablesFor(st->radix, st->rowLength, st->kernelRows, st->rowStride());
+    st->digitWidth.assign(D, 0);
+    for (uint32_t j = 1; j < D; ++j) st->digitWidth[j] = uint8_t(st->exponent(j + 1) - st->exponent(j));
 
     st->firstExponent = st->exponent(1);
     st->base0 = std::ldexp(double(k), int(st->firstExponent));
