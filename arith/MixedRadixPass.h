@@ -23,16 +23,18 @@
 // The passes read and write the p elements at position m of every
 // sub-array, so each is one sweep through the buffer.
 //
-// Cost: one read and one write of the buffer per pass, about 2(p-1)
-// complex products and 2(p-1)(p-1)/2 real products per element group; the
-// rotations w^{km} come from two small tables (m split into high and low
-// bits, 2(p-1)sqrt(M) entries) at one complex product each.
+// Cost: one read and one write of the buffer per pass, 2(p-1) complex
+// products (the rotation w^{km} is formed from two small tables, m split
+// into high and low bits, about 2(p-1)sqrt(M) entries) and (p-1)^2 real
+// products per group of p elements. With a fast kernel family the passes
+// run in AVX2 (MixedRadixPass_avx2.cpp), two elements a vector.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
+#include "arith/MixedRadixJob.h"
 #include "arith/kernels/Complex.h"
 
 namespace numen {
@@ -44,16 +46,20 @@ struct MixedRadixTables {
     uint32_t rows = 0;          // b of a sub-array (1 when one-pass)
     uint32_t rowStride = 0;     // g + gap
     uint32_t lowShift = 0;      // m = (high << lowShift) + low
-    // w^{k (high << lowShift)} and w^{k low} for k = 1 .. p-1, (cos, sin)
-    // pairs, entry (index * (p-1) + k - 1).
+    bool wide = false;          // the AVX2 passes (a fast kernel family)
+    // w^{k (high << lowShift)} and w^{k low}, (cos, sin) pairs, one run per
+    // k = 1 .. p-1 (MixedRadixJob.h).
     std::vector<double> highRotation, lowRotation;
+    double cosine[3][3] = {}, sine[3][3] = {};
 
     size_t subStride() const { return size_t(rows) * rowStride; }
 };
 
 // The tables of p sub-arrays of b rows of g elements (padded to rowStride);
-// rotations in extended precision.
-MixedRadixTables MixedRadixTablesFor(uint32_t radix, uint32_t rowLength, uint32_t rows, uint32_t rowStride);
+// rotations in extended precision. `wide`: the passes in AVX2 (only for a
+// processor that runs a fast kernel family).
+MixedRadixTables MixedRadixTablesFor(uint32_t radix, uint32_t rowLength, uint32_t rows, uint32_t rowStride,
+                                     bool wide);
 
 // In place on the whole buffer: the forward pass (x into the y_k) and the
 // inverse pass (the kernels' K_k into pM conj(x (*) x)); see above.

@@ -138,7 +138,8 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
     st->buffer.reserve(st->elementCount());
     st->array = st->buffer.first();
     st->tables = &KernelTablesFor(st->rowLength, st->kernelRows);
-    st->mixed = MixedRadixTablesFor(st->radix, st->rowLength, st->kernelRows, st->rowStride());
+    st->mixed = MixedRadixTablesFor(st->radix, st->rowLength, st->kernelRows, st->rowStride(),
+                                    settings.family->avxLevel > 0);
     st->digitWidth.assign(D, 0);
     for (uint32_t j = 1; j < D; ++j) st->digitWidth[j] = uint8_t(st->exponent(j + 1) - st->exponent(j));
 
