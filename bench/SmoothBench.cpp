@@ -49,7 +49,9 @@ void RunSmoothBench() {
     std::mt19937_64 rng(2026);
     const uint32_t k = 3;
     double lastPerBit = 0;
-    for (uint32_t n : {(1u << 20) - (1u << 14), (1u << 20) + (1u << 14), (1u << 20) * 5 / 4, (1u << 20) * 3 / 2,
+    // 2^20 + 2^17 + 2^15 is just beyond what 2^16 digits hold (about 1.19e6 bits).
+    for (uint32_t n : {(1u << 20) - (1u << 14), (1u << 20) + (1u << 14), (1u << 20) + (1u << 17) + (1u << 15),
+                       (1u << 20) * 5 / 4, (1u << 20) * 3 / 2,
                        (1u << 20) * 7 / 4, (1u << 21) - (1u << 14)}) {
         const WeightedPlan plan = PlanWeighted(k, n, 1);
         if (!plan.served) continue;
