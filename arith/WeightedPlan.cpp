@@ -184,6 +184,25 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
         }
     }
     st->scratch.resize(D);
+    // The vector carry sweep's segment stride and wider-base bits (digit
+    // 0's own base is handled in scalar code: it lies in the first block).
+    // A stride of 4 digits less than D/16 keeps the 16 streams off one set
+    // of the first-level cache (at D/16 a power of two they would share it);
+    // the last segment takes the 64 digits left over.
+    if (D % (4 * kWeightedVectorSegments) == 0) {
+        const uint32_t run = D / kWeightedVectorSegments >= 8 ? D / kWeightedVectorSegments - 4
+                                                              : D / kWeightedVectorSegments;
+        const uint32_t narrow = n / D;
+        st->vectorRun = run;
+        st->wideMasks.assign(run / 4, 0);
+        for (uint32_t s = 0; s < kWeightedVectorSegments; ++s)
+            for (uint32_t i = 0; i < run; ++i) {
+                const uint32_t j = s * run + i;
+                if (j >= 1 && st->digitBits(j) > narrow) st->wideMasks[i / 4] |= uint64_t(1) << (4 * s + i % 4);
+            }
+    }
+    st->carryPass = settings.family->avxLevel >= 1 && WeightedVectorCarryFits(*st) ? WeightedCarry::kAvx2
+                                                                                   : WeightedCarry::kScalar;
     st->maxError = 0;
     state_ = std::move(st);
     setValue(0);

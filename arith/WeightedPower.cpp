@@ -39,8 +39,10 @@ BigInt WeightedPowerBase2(uint32_t k, uint32_t n, int32_t c, uint32_t a, const B
     t.plan(k, n, c);
     t.setValue(a);
     for (uint32_t i = top; i-- > 0;) {
-        t.squareStep();
-        if (Bit(e, i)) t.multiplySmall(a);
+        if (Bit(e, i))
+            t.squareStepTimes(a);
+        else
+            t.squareStep();
     }
     return t.value();
 }

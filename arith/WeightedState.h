@@ -13,6 +13,7 @@
 #include "arith/WeightedTransform.h"
 #include "arith/kernels/Complex.h"
 #include "arith/kernels/Twiddles.h"
+#include "arith/kernels/WeightedSweeps.h"
 
 namespace numen {
 
@@ -48,6 +49,15 @@ struct WeightedLayout {
     // cosines and sines per column (g entries).
     std::vector<double> rotationRows, columnCos, columnSin;
     double maxError = 0;
+    // The carry pass, chosen with the squaring family (kAvx2 for an AVX
+    // family when rows hold a multiple of 4 elements and D a multiple of 64),
+    // and for the vector carry sweep its segment stride (the last segment
+    // runs to D) and one word per block of 4 digits of its segments: bit
+    // 4 s + t set when digit s vectorRun + 4 block + t has floor(n/D) + 1
+    // bits (WeightedSweeps.h).
+    WeightedCarry carryPass = WeightedCarry::kScalar;
+    uint32_t vectorRun = 0;
+    std::vector<uint64_t> wideMasks;
 
     uint32_t rowStride() const { return rowLength + gap; }
     uint32_t elementCount() const { return rows * rowStride(); }
@@ -85,9 +95,16 @@ void SquareWeightedElements(const WeightedState& st);
 void MultiplyWeightedElements(const WeightedState& st, Complex* other);
 // The carry pass (WeightedTransform.cpp): after the kernels (kFromSquare,
 // scale 1/L) or between passes (scale a). `addend` joins digit 0 before the
-// carries. Returns the round-off; ArithmeticFault at the limit.
+// carries; a multiplier above 1 multiplies the carried digits, which are
+// then carried once more. Returns the round-off; ArithmeticFault at the limit.
 template <bool kFromSquare>
-double WeightedPass(WeightedState& st, double scale, int32_t addend);
+double WeightedPass(WeightedState& st, double scale, int32_t addend, uint32_t multiplier = 1);
+
+// Whether the shape allows the vector sweeps, and the tests' switch
+// between the two passes of one plan (kAvx2 only where the processor runs
+// an AVX family; ArithmeticFault when the shape does not allow it).
+bool WeightedVectorCarryFits(const WeightedLayout& layout);
+void UseWeightedCarryForTest(WeightedTransform& t, WeightedCarry pass);
 
 // Balanced digits (int64) of D: digit 0 in [-base0/2, base0/2], digit j in
 // [-2^{b_j - 1}, 2^{b_j - 1}], carried with the wrap (the carry out of

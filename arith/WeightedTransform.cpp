@@ -17,10 +17,13 @@
 //      carry out of digit D - 1 enters digit 0 times -c (k 2^n = -c);
 //   3. weight back: element j = (u_j digit_j + i u_{j+L} digit_{j+L}) (C + i S).
 //
-// Sweeps 1 and 3 are plain loops along the buffer's rows (scalar in the
-// baseline build: about as fast as one element-by-element pass, and the
-// place for a vector version); sweep 2 runs eight chains side by side and
-// walks each one's carry into the next.
+// Sweeps 1 and 3 are plain loops along the buffer's rows; sweep 2 runs
+// eight chains side by side and walks each one's carry into the next. A
+// plan of an AVX family runs the AVX2 versions of the three sweeps instead
+// (arith/kernels/weighted_avx2.cpp, 16 chains), with the same walks; the
+// scalar ones serve every other family and are the tests' oracle.
+// squareStepTimes(a) multiplies the carried digits by a and carries them
+// once more, on the digit array only, before the weighting back.
 // Rounding uses 1.5 * 2^52 (x + R - R rounds to nearest for |x| < 2^51):
 // baseline x86-64 has no rounding instruction. A coefficient of 2^50 or
 // more, or a NaN, sets the error to the limit, so a corrupted buffer can
@@ -33,6 +36,7 @@
 #include "arith/ArithmeticFault.h"
 #include "arith/WeightedState.h"
 #include "arith/kernels/KernelFamily.h"
+#include "arith/kernels/WeightedSweeps.h"
 
 namespace numen {
 
@@ -106,6 +110,9 @@ double Unweight(const WeightedState& st, double scale, double* __restrict out) {
                 const double q = row[2 * col + 1] * scale * iw[first + col];
                 const double P = Round(p);
                 err = std::max(err, std::max(std::fabs(p - P), std::fabs(q)));
+                // q is not carried: a NaN there must reach the guard (a NaN
+                // in `largest` stays, std::max keeps its first argument).
+                if (!(std::fabs(q) < kLargest)) largest = std::numeric_limits<double>::quiet_NaN();
                 largest = std::max(largest, std::fabs(p));
                 out[first + col] = P;
             }
@@ -148,14 +155,25 @@ void Reweight(WeightedState& st, const double* __restrict digits) {
 // pass is one chain through D digits whose carry out of the top enters
 // digit 0 times -c. A single chain is bound by its latency (an add, a
 // rounding, a multiply and a subtraction per digit): the digits are cut
-// into kSegments runs carried side by side, and each run's carry is then
-// walked into the next as far as it goes.
+// into runs carried side by side (kSegments in scalar code,
+// kWeightedVectorSegments in the vector sweep), and each run's carry is
+// then walked into the next as far as it goes.
 constexpr uint32_t kSegments = 8;
 
 struct DigitBases {
     double base[2], inverse[2];  // floor(n/D) bits, one more
     uint32_t low;
 };
+
+DigitBases BasesOf(const WeightedState& st) {
+    DigitBases b;
+    b.low = st.n / st.digits;
+    for (int k = 0; k < 2; ++k) {
+        b.base[k] = std::ldexp(1.0, int(b.low) + k);
+        b.inverse[k] = std::ldexp(1.0, -int(b.low) - k);
+    }
+    return b;
+}
 
 // d[j] + carry split into a balanced digit; returns the carry out.
 inline double SplitDigit(const WeightedState& st, const DigitBases& b, double* d, uint32_t j, double carry) {
@@ -180,24 +198,44 @@ double WalkDigits(const WeightedState& st, const DigitBases& b, double* d, uint3
     return carry;
 }
 
-// Returns false when a carry is not a number (a corrupted buffer).
-bool CarryDigits(const WeightedState& st, double* d) {
-    const uint32_t D = st.digits, run = D / kSegments;
-    DigitBases b;
-    b.low = st.lowBits;
-    for (int k = 0; k < 2; ++k) {
-        b.base[k] = std::ldexp(1.0, int(b.low) + k);
-        b.inverse[k] = std::ldexp(1.0, -int(b.low) - k);
-    }
-    double carry[kSegments] = {};
+// The segments' own chains, carries out in `carry` (kSegments of them).
+void CarrySegmentsScalar(const WeightedState& st, const DigitBases& b, double* d, double* carry) {
+    const uint32_t run = st.digits / kSegments;
     for (uint32_t i = 0; i < run; ++i) {
 #pragma GCC unroll 8
         for (uint32_t s = 0; s < kSegments; ++s) carry[s] = SplitDigit(st, b, d, s * run + i, carry[s]);
     }
-    for (double c : carry)
-        if (!std::isfinite(c)) return false;
-    double top = carry[kSegments - 1];
-    for (uint32_t s = 0; s + 1 < kSegments; ++s) top += WalkDigits(st, b, d, (s + 1) * run, carry[s]);
+}
+
+// The same for kWeightedVectorSegments segments of vectorRun digits (the
+// last one to D): the first block of every segment (digit 0's base among
+// them) in scalar code, the rest in the vector sweep, the last segment's
+// tail in scalar code.
+void CarrySegmentsVector(const WeightedState& st, const DigitBases& b, double* d, double* carry) {
+    const uint32_t run = st.vectorRun, last = kWeightedVectorSegments - 1;
+    for (uint32_t s = 0; s < kWeightedVectorSegments; ++s)
+        for (uint32_t i = 0; i < 4; ++i) carry[s] = SplitDigit(st, b, d, s * run + i, carry[s]);
+    const WeightedCarryJob job{d, run, 1, st.wideMasks.data(), b.base[0], b.inverse[0], b.base[1], b.inverse[1], carry};
+    WeightedCarrySegmentsAvx2(job);
+    for (uint32_t j = kWeightedVectorSegments * run; j < st.digits; ++j)
+        carry[last] = SplitDigit(st, b, d, j, carry[last]);
+}
+
+// Returns false when a carry is not a number (a corrupted buffer).
+bool CarryDigits(const WeightedState& st, double* d) {
+    const DigitBases b = BasesOf(st);
+    const bool vector = st.carryPass == WeightedCarry::kAvx2;
+    const uint32_t segments = vector ? kWeightedVectorSegments : kSegments;
+    const uint32_t run = vector ? st.vectorRun : st.digits / kSegments;
+    double carry[kWeightedVectorSegments] = {};
+    if (vector)
+        CarrySegmentsVector(st, b, d, carry);
+    else
+        CarrySegmentsScalar(st, b, d, carry);
+    for (uint32_t s = 0; s < segments; ++s)
+        if (!std::isfinite(carry[s])) return false;
+    double top = carry[segments - 1];
+    for (uint32_t s = 0; s + 1 < segments; ++s) top += WalkDigits(st, b, d, (s + 1) * run, carry[s]);
     const double minusC = -double(st.c);
     for (uint32_t rounds = 0; top != 0; ++rounds) {
         if (rounds > 4) throw ArithmeticFault("weighted transform: carry does not settle");
@@ -206,28 +244,72 @@ bool CarryDigits(const WeightedState& st, double* d) {
     return true;
 }
 
+// Carried digits times a (1 < a < 2^32), before their second carry sweep.
+// Digits 1 .. D-1 have at most 20 bits, balanced: |d a| < 2^51 is exact.
+// Digit 0's base k 2^{e_1} may reach 2^52, so its product is split in
+// integers and its carry joins digit 1.
+void MultiplyCarriedDigits(const WeightedState& st, double* d, uint32_t a) {
+    const double m = double(a);
+    for (uint32_t j = 1; j < st.digits; ++j) d[j] *= m;
+    const int64_t base0 = int64_t(st.k) << st.firstExponent;
+    const __int128 t = static_cast<__int128>(int64_t(d[0])) * a + base0 / 2;
+    __int128 q = t / base0;
+    if (t % base0 < 0) --q;  // floor((t + base0/2) / base0)
+    d[0] = double(int64_t(t - q * base0 - base0 / 2));
+    d[1] += double(int64_t(q));
+}
+
+WeightedSweepJob SweepJobOf(WeightedState& st) {
+    return {&st.array[0].re,        st.rows,          st.rowLength,       st.rowStride(),
+            st.length,              st.negacyclic,    st.weight.data(),   st.inverseWeight.data(),
+            st.rotationRows.data(), st.columnCos.data(), st.columnSin.data(), st.scratch.data()};
+}
+
+// multiplier: 1, or a for the product by a fused into the pass of a square.
 template <bool kNegacyclic, bool kFromSquare>
-double RunPass(WeightedState& st, double scale, int32_t addend) {
+double RunPass(WeightedState& st, double scale, int32_t addend, uint32_t multiplier) {
     double* d = st.scratch.data();
-    double err = Unweight<kNegacyclic, kFromSquare>(st, scale, d);
+    const bool vector = st.carryPass == WeightedCarry::kAvx2;
+    double err = vector ? WeightedUnweightAvx2(SweepJobOf(st), scale, kFromSquare)
+                        : Unweight<kNegacyclic, kFromSquare>(st, scale, d);
     // Digit 0 is balanced within k 2^{e_1} / 2, far from 2^50: a small
     // addend there is exact and the carries take it on.
     d[0] += double(addend);
     // A corrupted buffer stops here, leaving the elements as they were.
     if (err < kWeightedErrorLimit && !CarryDigits(st, d)) err = std::numeric_limits<double>::quiet_NaN();
     CheckError(st, err);
-    Reweight<kNegacyclic>(st, d);
+    if (multiplier != 1) {
+        MultiplyCarriedDigits(st, d, multiplier);
+        CarryDigits(st, d);
+    }
+    if (vector)
+        WeightedReweightAvx2(SweepJobOf(st));
+    else
+        Reweight<kNegacyclic>(st, d);
     return err;
 }
 
 }  // namespace
 
-template <bool kFromSquare>
-double WeightedPass(WeightedState& st, double scale, int32_t addend) {
-    return st.negacyclic ? RunPass<true, kFromSquare>(st, scale, addend) : RunPass<false, kFromSquare>(st, scale, addend);
+bool WeightedVectorCarryFits(const WeightedLayout& st) {
+    return st.rowLength % 4 == 0 && st.digits % (4 * kWeightedVectorSegments) == 0;
 }
-template double WeightedPass<true>(WeightedState&, double, int32_t);
-template double WeightedPass<false>(WeightedState&, double, int32_t);
+
+void UseWeightedCarryForTest(WeightedTransform& t, WeightedCarry pass) {
+    auto* st = const_cast<WeightedState*>(t.state());
+    if (!st) throw ArithmeticFault("weighted transform: no plan");
+    if (pass == WeightedCarry::kAvx2 && !WeightedVectorCarryFits(*st))
+        throw ArithmeticFault("weighted transform: the shape does not allow the vector carry pass");
+    st->carryPass = pass;
+}
+
+template <bool kFromSquare>
+double WeightedPass(WeightedState& st, double scale, int32_t addend, uint32_t multiplier) {
+    return st.negacyclic ? RunPass<true, kFromSquare>(st, scale, addend, multiplier)
+                         : RunPass<false, kFromSquare>(st, scale, addend, multiplier);
+}
+template double WeightedPass<true>(WeightedState&, double, int32_t, uint32_t);
+template double WeightedPass<false>(WeightedState&, double, int32_t, uint32_t);
 
 namespace {
 
@@ -433,18 +515,25 @@ void WeightedTransform::square() { SquareWeightedElements(Planned(state_)); }
 
 double WeightedTransform::carry(int32_t addend) {
     WeightedState& st = Planned(state_);
-    return WeightedPass<true>(st, 1.0 / st.length, addend);
+    return WeightedPass<true>(st, 1.0 / st.length, addend, 1);
 }
 
 double WeightedTransform::multiplySmall(uint32_t a) {
     WeightedState& st = Planned(state_);
     if (a == 0) throw ArithmeticFault("weighted transform: multiplier 0");
-    return WeightedPass<false>(st, double(a), 0);
+    return WeightedPass<false>(st, double(a), 0, 1);
 }
 
 double WeightedTransform::squareStep() {
     square();
     return carry();
+}
+
+double WeightedTransform::squareStepTimes(uint32_t a) {
+    if (a == 0) throw ArithmeticFault("weighted transform: multiplier 0");
+    square();
+    WeightedState& st = Planned(state_);
+    return WeightedPass<true>(st, 1.0 / st.length, 0, a);
 }
 
 double WeightedTransform::maxError() const { return Planned(state_).maxError; }

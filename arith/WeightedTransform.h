@@ -158,6 +158,11 @@ public:
     double multiplySmall(uint32_t a);
     // square() and carry(); returns the step's round-off.
     double squareStep();
+    // x := a x^2 mod N (a >= 1, a < 2^32) in one carry pass: the carried
+    // digits of the square are multiplied by a and carried again on the
+    // digit array, in place of a whole multiplySmall pass. The same residue
+    // as squareStep() then multiplySmall(a); returns the square's round-off.
+    double squareStepTimes(uint32_t a);
 
     // The largest round-off since set or setValue.
     double maxError() const;
@@ -172,7 +177,7 @@ private:
 };
 
 // a^e mod N, N = k*2^n + c, left to right binary: one weighted square per
-// bit below the top, a multiplySmall(a) per 1 bit. 1 for e = 0; requires
+// bit below the top, squareStepTimes(a) in place of it at a 1 bit. 1 for e = 0; requires
 // a >= 1 and N > 1. Numbers the plan does not serve take the exact
 // product-and-fold steps (ModularSteps.h) instead.
 BigInt WeightedPowerBase2(uint32_t k, uint32_t n, int32_t c, uint32_t a, const BigInt& e);

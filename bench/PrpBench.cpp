@@ -4,10 +4,21 @@
 //                         beside mpz_powm (gmp-powm) and beside a loop of
 //                         mpz_mul and the reduction of the form k*2^n + 1
 //                         (gmp-special)
-//   step-base2-<bits>     one step of PowerRunBase2 (a run over a random
-//                         exponent of a few hundred bits, per step) beside
-//                         the bare BigInt square (square) and the FFTW
-//                         complex pair of the square's transform length (fftw)
+//   step-base2-<bits>     one step of PowerRunBase2 modulo 3*2^n + 1 (a run
+//                         over a random exponent of 2s bits less one of s
+//                         bits, per step: the run's set-up cancels, the
+//                         check's share stays) at 2^17, 2^20 and 2^22
+//                         bits, beside the FFTW complex pair of length
+//                         bits/32 (fftw-bits32)
+//   prp-3-2-<n>-weighted  small Fermat tests in the weighted transform
+//                         beside the same run on the exact path (exact-fold):
+//                         where the weighted path starts to pay
+//   step-base2-exact-fold-<bits>  the same steps through the exact square
+//                         and fold of ModularSteps.h alone (the path before
+//                         the weighted transform), beside fftw-bits32
+//   gerbicz-li-share-<bits>  a Fermat test of 3*2^n + 1 in the weighted
+//                         transform walked with the Gerbicz-Li check beside
+//                         the same steps unchecked (ratio - 1: the share)
 //   step-radix10-<bits>   one step of PowerRunRadix for k*10^n + 1 beside
 //                         the bare RadixInt square
 //   prp-radix10           a whole Fermat test of k*10^n + 1 (about 50,000
@@ -22,6 +33,7 @@
 
 #include <gmp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -41,10 +53,13 @@
 #include "arith/ReduceRadix.h"
 #include "arith/TransformPlan.h"
 #include "arith/TransformProduct.h"
+#include "arith/WeightedTransform.h"
 #include "bench/Reference.h"
 #include "bench/Timing.h"
 #include "bench/Topics.h"
 #include "report/ResultLog.h"
+#include "tests/GerbiczLi.h"
+#include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 #include "tests/RunContext.h"
 
@@ -172,26 +187,114 @@ void PrpBase2Row(QuietRun& quiet, uint32_t n) {
     PrintRow(name, ours, "gmp-special", special);
 }
 
-// steps: how many steps the timed run makes (the exponent's bits below its top).
-void StepBase2Row(QuietRun& quiet, uint32_t bits, uint32_t steps, std::mt19937_64& rng) {
-    const uint32_t k = 1000003, n = bits - 20;
+// A whole Fermat test of 3*2^n + 1 through PowerRunBase2 in the weighted
+// transform beside the same run forced onto the exact square and fold: the
+// rows that place the size from which the weighted path is taken.
+void WeightedCrossoverRow(QuietRun& quiet, uint32_t n) {
+    const Candidate N{3, 2, n, 1};
+    BigInt modulus;
+    modulus.setCandidate(3, 2, n, 1);
+    const BigInt e = MinusOne(modulus);
+    RunContext run = quiet.context();
+    BigInt x;
+    const int repeats = int(std::max<uint32_t>(1, 4000000 / (n * (n / 1000 + 1))));
+    auto timeRuns = [&](bool weighted) {
+        SetWeightedRuns(weighted, 0);
+        return OnceMicroseconds([&] {
+                   for (int i = 0; i < repeats; ++i) PowerRunBase2(run, N, 3, e, 0, x);
+               }, 3) / repeats;
+    };
+    const double weighted = timeRuns(true);
+    const double exact = timeRuns(false);
+    SetWeightedRuns(true);
+    PrintRow("prp-3-2-" + std::to_string(n) + "-weighted", weighted, "exact-fold", exact);
+}
+
+// One step of PowerRunBase2 modulo 3*2^n + 1 (a run over a random exponent
+// of `steps` + 1 bits, per step), and beside it the product-and-fold step
+// through ModularSteps.h alone (SquareStepBase2, MulStepBase2 at a 1 bit),
+// which keeps measuring that path whatever PowerRunBase2 takes; both against
+// the FFTW complex pair of length bits/32.
+void StepBase2Rows(QuietRun& quiet, uint32_t bits, uint32_t steps, std::mt19937_64& rng) {
+    const uint32_t k = 3, n = bits - 2;
     const Candidate N{k, 2, n, 1};
     const BigInt e = RandomBits(steps + 1, rng);
     RunContext run = quiet.context();
     BigInt x;
-    const double ours = OnceMicroseconds([&] { PowerRunBase2(run, N, 3, e, 0, x); }, 2) / steps;
-    const BigInt residue = RandomBits(bits - 40, rng);
-    BigInt y(residue);
-    const double bare = MinimumMicroseconds([&] {
-        y = residue;
-        y.square();
-        sink = y.checksum();
-    });
-    const uint32_t length = TransformLength(residue.length(), DigitSystem::kBinary16);
-    const double fftw = FftwPairMicroseconds(length, 1u << 17);
-    const std::string name = "step-base2-" + std::to_string(bits);
-    PrintRow(name, ours, "square", bare);
-    PrintRow(name, ours, "fftw", fftw);
+    // A run of twice the steps less a run of the steps: what a step costs
+    // inside a long run, without the run's planning, load and read-out.
+    const BigInt e2 = RandomBits(2 * steps + 1, rng);
+    const double ours = (OnceMicroseconds([&] { PowerRunBase2(run, N, 3, e2, 0, x); }, 2) -
+                         OnceMicroseconds([&] { PowerRunBase2(run, N, 3, e, 0, x); }, 2)) /
+                        steps;
+    const double fold = OnceMicroseconds([&] {
+                            BigInt y;
+                            y.setUnsigned(3);
+                            for (uint32_t i = steps; i-- > 0;) {
+                                SquareStepBase2(y, N);
+                                if ((e.words()[i / 32] >> (i % 32)) & 1u) MulStepBase2(y, 3, N);
+                            }
+                            FinishBase2(y, N);
+                            sink = y.checksum();
+                        },
+                        2) /
+                        steps;
+    const double fftw = FftwPairMicroseconds(bits / 32, 1u << 17);
+    const std::string size = std::to_string(bits);
+    PrintRow("step-base2-" + size, ours, "fftw-bits32", fftw);
+    PrintRow("step-base2-exact-fold-" + size, fold, "fftw-bits32", fftw);
+}
+
+// The weighted transform as the Ops of the checked walk (tests/GerbiczLi.h).
+struct WeightedOps {
+    using Residue = WeightedTransform;
+    uint32_t k, n, a;
+    void step(Residue& x, bool bit) {
+        if (bit)
+            x.squareStepTimes(a);
+        else
+            x.squareStep();
+    }
+    void multiply(Residue& x, const Residue& y) { x.multiply(y); }
+    void setOne(Residue& x) {
+        if (!x.planned()) x.plan(k, n, 1);
+        x.setValue(1);
+    }
+    bool equal(const Residue& x, const Residue& y) { return x.value().compare(y.value()) == 0; }
+};
+
+struct NoHooks {
+    bool stopRequested() { return false; }
+    bool wantsVerifiedState() { return false; }
+    void verified(const GerbiczLiState<WeightedTransform>&) {}
+};
+
+// A Fermat test 3^(N-1) of N = 3*2^n + 1 in the weighted transform walked
+// with the Gerbicz-Li check at its planned period, against the same steps
+// unchecked: the check's share of a run is ratio - 1 (about 2 %, so each
+// side is the better of two runs).
+void GerbiczLiShareRow(uint32_t bits) {
+    const uint32_t k = 3, n = bits - 2;
+    BigInt modulus;
+    modulus.setCandidate(k, 2, n, 1);
+    const BigInt e = MinusOne(modulus);
+    WeightedOps ops{k, n, 3};
+    WeightedTransform start;
+    start.plan(k, n, 1);
+    start.setValue(3);
+    const double checked = OnceMicroseconds([&] {
+        NoHooks hooks;
+        GerbiczLiState<WeightedTransform> state{0, start};
+        GerbiczLiCounts counts;
+        WalkPowerChecked(ops, hooks, e, PlanGerbiczLi(e.topBitIndex()), state, counts);
+        sink = state.x.value().checksum();
+    }, 2);
+    const double unchecked = OnceMicroseconds([&] {
+        WeightedTransform x(start);
+        for (uint32_t i = e.topBitIndex(); i-- > 0;) ops.step(x, (e.words()[i / 32] >> (i % 32)) & 1u);
+        sink = x.value().checksum();
+    }, 2);
+    PrintRow("gerbicz-li-share-" + std::to_string(bits), checked, "unchecked", unchecked);
 }
 
 uint32_t DecimalExponentFor(uint32_t bits) { return uint32_t((bits - 20) / std::log2(10.0)); }
@@ -273,8 +376,11 @@ void RunPrpBench() {
     std::printf("# whole Fermat tests and single power-run steps; ours on one core beside GMP and the bare square\n");
     PrpBase2Row(quiet, 50000);
     PrpBase2Row(quiet, 100000);
-    StepBase2Row(quiet, 1u << 20, 400, rng);
-    StepBase2Row(quiet, 1u << 22, 100, rng);
+    for (uint32_t n : {500u, 1000u, 2000u, 4000u, 8000u, 16000u, 32000u}) WeightedCrossoverRow(quiet, n);
+    StepBase2Rows(quiet, 1u << 17, 2000, rng);
+    StepBase2Rows(quiet, 1u << 20, 400, rng);
+    StepBase2Rows(quiet, 1u << 22, 300, rng);
+    GerbiczLiShareRow(1u << 17);
     StepRadixRow(quiet, 1u << 20, 400, rng);
     PrpRadixRow(quiet);
     PrpGfnRow(quiet);

@@ -4,6 +4,9 @@
 // 2^20 and 2^22 bits, each beside FFTW's complex forward + backward pair of
 // length bits/32 (the length of a transform holding 32 bits per element):
 //   step-base2-weighted-<bits>  square + carry pass, in the dispatch's family
+//   step-base2-weighted-times-<bits>  the step times 3 with the product in
+//                               the square's pass (squareStepTimes), beside
+//                               squareStep + multiplySmall (ref)
 //   step-base2-fold-<bits>      BigInt square + foldBase2 (the residue copied
 //                               back in before each step)
 #include <cstdio>
@@ -34,6 +37,14 @@ void StepRows(uint32_t bits, std::mt19937_64& rng) {
     t.set(x);
     const double weighted = MinimumMicroseconds([&] { sink = uint32_t(t.squareStep() * 1e6); });
     PrintRow("step-base2-weighted-" + size, weighted, "fftw-bits32", fftw);
+    t.set(x);
+    const double times = MinimumMicroseconds([&] { sink = uint32_t(t.squareStepTimes(3) * 1e6); });
+    t.set(x);
+    const double separate = MinimumMicroseconds([&] {
+        t.squareStep();
+        sink = uint32_t(t.multiplySmall(3) * 1e6);
+    });
+    PrintRow("step-base2-weighted-times-" + size, times, "square+multiplySmall", separate);
     BigInt y(x);
     const double fold = MinimumMicroseconds([&] {
         y = x;

@@ -73,13 +73,22 @@ std::string FactorErrorLine(const Candidate& N, uint64_t f) {
     return Format("%u*%u^%u + %d factor : %.0lf ERROR\r\n", N.k, N.b, N.n, N.c, double(f));
 }
 
-std::string MayBePrimeLine(const Candidate& N, uint32_t a) {
-    return N.c >= 0 ? Format("%u*%u^%u + %d may be prime. (a = %u)\r\n", N.k, N.b, N.n, N.c, a)
-                    : Format("%u*%u^%u - %u may be prime. (a = %u)\r\n", N.k, N.b, N.n, N.offsetMagnitude(), a);
+VerdictLine MayBePrimeLine(const Candidate& N, uint32_t a) {
+    VerdictLine line(N.c >= 0 ? Format("%u*%u^%u + %d may be prime. (a = %u)\r\n", N.k, N.b, N.n, N.c, a)
+                              : Format("%u*%u^%u - %u may be prime. (a = %u)\r\n", N.k, N.b, N.n,
+                                       N.offsetMagnitude(), a),
+                     N);
+    line.x = int32_t(a);
+    return line;
 }
 
-std::string LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, int32_t Q) {
-    return Format("%u*%u^%u - 1 may be prime. (P = %d, Q = %d)\r\n", k, b, n, P, Q);
+VerdictLine LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, int32_t Q) {
+    VerdictLine line(Format("%u*%u^%u - 1 may be prime. (P = %d, Q = %d)\r\n", k, b, n, P, Q),
+                     Candidate{k, b, n, -1});
+    line.x = P;
+    line.q = Q;
+    line.lucas = true;
+    return line;
 }
 
 std::string SizeRefusalText(uint32_t k, uint32_t b, uint32_t n) {
@@ -130,16 +139,30 @@ std::string GfnAlgebraicFactorLine(uint32_t b, uint32_t n, uint32_t r, uint32_t 
     return Format("%u^%u + 1 factor : %u^(%u*%u) + 1.\r\n", b, n, r, exponent, n);
 }
 
-std::string GfnMayBePrimeLine(uint32_t b, uint32_t n, uint32_t a, double err) {
-    return Format("%u^%u + 1 may be prime. (a = %d, err = %.2e)\r\n", b, n, int32_t(a), err);
+VerdictLine GfnMayBePrimeLine(uint32_t b, uint32_t n, uint32_t a, double err) {
+    VerdictLine line(Format("%u^%u + 1 may be prime. (a = %d, err = %.2e)\r\n", b, n, int32_t(a), err),
+                     Candidate{1, b, n, 1});
+    line.x = int32_t(a);
+    line.facts.maxError = err;
+    return line;
 }
 
-std::string CyclotomicCompositeLine(uint32_t n, uint32_t b, uint32_t a) {
-    return Format("\"%u.%u\" is composite. (a = %u)\r\n", n, b, a);
+VerdictLine CyclotomicCompositeLine(uint32_t n, uint32_t b, uint32_t a) {
+    VerdictLine line(Format("\"%u.%u\" is composite. (a = %u)\r\n", n, b, a),
+                     ResultNumber::Cyclotomic(n, b));
+    line.composite = true;
+    line.x = int32_t(a);
+    line.facts.proof = "prp";
+    line.facts.exponent = "(N-1)/2";
+    return line;
 }
 
-std::string CyclotomicMayBePrimeLine(uint32_t n, uint32_t b, uint32_t a, uint32_t digits) {
-    return Format("\"%u.%u\" may be prime. (a = %u) [%d digits]\r\n", n, b, a, int32_t(digits));
+VerdictLine CyclotomicMayBePrimeLine(uint32_t n, uint32_t b, uint32_t a, uint32_t digits) {
+    VerdictLine line(Format("\"%u.%u\" may be prime. (a = %u) [%d digits]\r\n", n, b, a, int32_t(digits)),
+                     ResultNumber::Cyclotomic(n, b));
+    line.x = int32_t(a);
+    line.digits = digits;
+    return line;
 }
 
 }  // namespace numen

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "arith/Candidate.h"
+#include "report/VerdictLine.h"
 
 namespace numen {
 
@@ -36,13 +37,17 @@ std::string FactorLine(const Candidate& N, uint64_t f);
 // A reported factor that does not divide N.
 std::string FactorErrorLine(const Candidate& N, uint64_t f);
 
-// A probable-prime stage that found nothing against N with base a:
-// "%u*%u^%u + %d may be prime. (a = %u)" (" - %d" for c < 0; b printed as a
-// number, so base 2 reads "k*2^n"). Ends with CR LF.
-std::string MayBePrimeLine(const Candidate& N, uint32_t a);
+// The verdict lines that the tests print themselves carry their JSON object
+// (VerdictLine.h): a "probable_prime" object for every "may be prime" line,
+// a "composite" one for the cyclotomic composite line.
+
+// A probable-prime stage (or a proof base that cannot decide) found nothing
+// against N with base a: "%u*%u^%u + %d may be prime. (a = %u)" (" - %d"
+// for c < 0; b printed as a number, so base 2 reads "k*2^n"). Ends with CR LF.
+VerdictLine MayBePrimeLine(const Candidate& N, uint32_t a);
 // A Lucas parameter pair that cannot decide k*b^n - 1:
 // "%u*%u^%u - 1 may be prime. (P = %d, Q = %d)". Ends with CR LF.
-std::string LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, int32_t Q);
+VerdictLine LucasMayBePrimeLine(uint32_t k, uint32_t b, uint32_t n, int32_t P, int32_t Q);
 // The refusal of k >= b^n by the size checks: "%u >= 2^%u" for b = 2, else
 // "%u >= %u^%u". Ends with CR LF; posted as a transient pane text.
 std::string SizeRefusalText(uint32_t k, uint32_t b, uint32_t n);
@@ -72,13 +77,15 @@ std::vector<RelationNote> Relations(bool twin, uint32_t firstKindLength, uint32_
 // The generalized Fermat test of b^n + 1: a base b = r^e with e not a power
 // of two, so that r^((e/i) n) + 1 divides it: "%u^%u + 1 factor : %u^(%u*%u)
 // + 1."; and the may-be-prime verdict "%u^%u + 1 may be prime. (a = %d, err
-// = %.2e)". Both end with CR LF.
+// = %.2e)" (its JSON max_error: err). Both end with CR LF.
 std::string GfnAlgebraicFactorLine(uint32_t b, uint32_t n, uint32_t r, uint32_t exponent);
-std::string GfnMayBePrimeLine(uint32_t b, uint32_t n, uint32_t a, double err);
+VerdictLine GfnMayBePrimeLine(uint32_t b, uint32_t n, uint32_t a, double err);
 // The Euler test of Phi_n(b) with base a: "\"%u.%u\" is composite. (a = %u)"
 // and "\"%u.%u\" may be prime. (a = %u) [%d digits]" (index first). CR LF.
-std::string CyclotomicCompositeLine(uint32_t n, uint32_t b, uint32_t a);
-std::string CyclotomicMayBePrimeLine(uint32_t n, uint32_t b, uint32_t a, uint32_t digits);
+// The composite's JSON object: proof "prp", exponent "(N-1)/2", no residue
+// (the line is not given one).
+VerdictLine CyclotomicCompositeLine(uint32_t n, uint32_t b, uint32_t a);
+VerdictLine CyclotomicMayBePrimeLine(uint32_t n, uint32_t b, uint32_t a, uint32_t digits);
 
 // Trial division of N by the primes below limit (the limit as a real with
 // no decimals).

@@ -42,10 +42,27 @@ std::string IsoUtc(std::chrono::system_clock::time_point t) {
                   tm.tm_min, tm.tm_sec, millis);
 }
 
-JsonObject JsonHead(const Candidate& N, const char* type) {
+// The type, then the number: its form, its text and its words; a cyclotomic
+// value Phi_n(b) has no k and no c.
+JsonObject JsonHead(const ResultNumber& number, const char* type) {
     JsonObject o;
-    o.add("type", type).add("candidate", CandidateText(N)).add("k", N.k).add("b", N.b).add("n", N.n).add("c", N.c);
+    o.add("type", type);
+    const Candidate& N = number.N;
+    if (number.cyclotomic) {
+        o.add("form", "cyclotomic").add("candidate", Format("Phi(%u, %u)", N.n, N.b)).addNull("k");
+        o.add("b", N.b).add("n", N.n).addNull("c");
+        return o;
+    }
+    o.add("form", "k*b^n+c").add("candidate", CandidateText(N));
+    o.add("k", N.k).add("b", N.b).add("n", N.n).add("c", N.c);
     return o;
+}
+
+// The decimal digits of k*b^n + c.
+uint32_t CandidateDigits(const Candidate& N) {
+    BigInt value;
+    value.setCandidate(N.k, N.b, N.n, N.c);
+    return DecimalDigitCount(value);
 }
 
 // The proof kind of a verdict whose caller named none: x = 0 is the
@@ -53,6 +70,13 @@ JsonObject JsonHead(const Candidate& N, const char* type) {
 const char* DefaultProof(const Candidate& N, int32_t x, bool composite) {
     if (x == 0) return composite ? "square" : "exact";
     return N.c >= 0 ? "N-1" : "N+1";
+}
+
+// Whether x, q of a prime or composite line of N are the Lucas parameters:
+// a prime line of c < 0 always shows P and Q, a composite one a base a
+// when Q = 0.
+bool LucasLine(const Candidate& N, int32_t x, int32_t q, bool composite) {
+    return N.c < 0 && x != 0 && (!composite || q != 0);
 }
 
 }  // namespace
@@ -75,6 +99,34 @@ void ResultLog::PrintLine(std::string_view text) {
 void ResultLog::PrintVerbose(std::string_view text) {
     if (options_.verboseScreen) PostToWindow(text, PaneText);
     if (options_.verboseFile) AppendLog(text);
+}
+
+void ResultLog::PrintLine(const VerdictLine& line) {
+    PrintLine(std::string_view(line.text));
+    if (options_.jsonResults) JsonVerdictLine(line);
+}
+
+void ResultLog::PrintVerbose(const VerdictLine& line) {
+    PrintVerbose(std::string_view(line.text));
+    if (options_.jsonResults) JsonVerdictLine(line);
+}
+
+void ResultLog::JsonVerdictLine(const VerdictLine& line) {
+    if (line.composite) {
+        JsonObject o = JsonHead(line.number, "composite");
+        JsonVerdict(line.number, o, true, line.x, line.q, line.lucas, false, line.facts);
+        return;
+    }
+    // A stage that passed has no residue to tell: it is 1, -1 or 0 by
+    // the verdict itself.
+    JsonObject o = JsonHead(line.number, "probable_prime");
+    uint32_t digits = 0;
+    if (line.digits) digits = *line.digits;
+    else if (!line.number.cyclotomic) digits = CandidateDigits(line.number.N);
+    o.add("digits", digits);
+    if (line.lucas) o.addNull("a").add("P", line.x).add("Q", line.q);
+    else o.add("a", line.x).addNull("P").addNull("Q");
+    WriteJson(line.number, o, line.facts.maxError);
 }
 
 void ResultLog::AppendLog(std::string_view text) {
@@ -141,14 +193,12 @@ void ResultLog::ReportDivisibility(const Candidate& N, std::string_view divides,
 
 void ResultLog::AnnouncePrime(const Candidate& N, int32_t x, int32_t q, bool verification, bool record,
                               const VerdictFacts& facts) {
-    BigInt value;
-    value.setCandidate(N.k, N.b, N.n, N.c);
-    const uint32_t digits = DecimalDigitCount(value);
+    const uint32_t digits = CandidateDigits(N);
     PrintLine(PrimeLine(N, x, q, verification, digits));
     if (options_.jsonResults) {
         JsonObject o = JsonHead(N, "prime");
         o.add("digits", digits);
-        JsonVerdict(N, o, false, x, q, verification, facts);
+        JsonVerdict(N, o, false, x, q, LucasLine(N, x, q, false), verification, facts);
     }
     if (!record) return;
     const PrimeRecord described = DescribePrime(N);
@@ -169,7 +219,7 @@ void ResultLog::ReportComposite(const Candidate& N, int32_t x, int32_t q, bool v
     else PrintVerbose(line);
     if (options_.jsonResults) {
         JsonObject o = JsonHead(N, "composite");
-        JsonVerdict(N, o, true, x, q, verification, facts);
+        JsonVerdict(N, o, true, x, q, LucasLine(N, x, q, true), verification, facts);
     }
 }
 
@@ -184,17 +234,14 @@ void ResultLog::ReportCompositeErr(const Candidate& N, int32_t x, int32_t q, boo
         const bool exact = facts.proof != nullptr && std::string_view(facts.proof) == "exact";
         if (!withError.maxError && !exact) withError.maxError = double(err);
         JsonObject o = JsonHead(N, "composite");
-        JsonVerdict(N, o, true, x, q, verification, withError);
+        JsonVerdict(N, o, true, x, q, LucasLine(N, x, q, true), verification, withError);
     }
 }
 
-void ResultLog::JsonVerdict(const Candidate& N, JsonObject& o, bool composite, int32_t x, int32_t q,
+void ResultLog::JsonVerdict(const ResultNumber& N, JsonObject& o, bool composite, int32_t x, int32_t q, bool lucas,
                             bool verification, const VerdictFacts& facts) {
-    const char* proof = facts.proof != nullptr ? facts.proof : DefaultProof(N, x, composite);
+    const char* proof = facts.proof != nullptr ? facts.proof : DefaultProof(N.N, x, composite);
     o.add("proof", proof);
-    // A prime line of c < 0 always shows P and Q; a composite one a base a
-    // when Q = 0.
-    const bool lucas = N.c < 0 && x != 0 && (!composite || q != 0);
     if (x != 0 && !lucas) o.add("a", x);
     else o.addNull("a");
     if (lucas) o.add("P", x).add("Q", q);
@@ -209,7 +256,7 @@ void ResultLog::JsonVerdict(const Candidate& N, JsonObject& o, bool composite, i
     WriteJson(N, o, facts.maxError);
 }
 
-void ResultLog::BeginCandidate(const Candidate& N) {
+void ResultLog::BeginCandidate(const ResultNumber& N) {
     timings_.push_back({N, std::chrono::system_clock::now(), std::chrono::steady_clock::now()});
 }
 
@@ -217,7 +264,7 @@ void ResultLog::EndCandidate() {
     if (!timings_.empty()) timings_.pop_back();
 }
 
-void ResultLog::WriteJson(const Candidate& N, JsonObject& o, const std::optional<double>& maxError) {
+void ResultLog::WriteJson(const ResultNumber& N, JsonObject& o, const std::optional<double>& maxError) {
     const auto wallEnd = std::chrono::system_clock::now();
     const auto end = std::chrono::steady_clock::now();
     auto wallStart = wallEnd;

@@ -2,8 +2,9 @@
 // line reaches the user through these operations, which fix where each line
 // goes — the results pane (through the MessageSink), "Numen.log" and
 // "Numen.txt" in the working folder — and compose every result line. With
-// JSON results on, every verdict, factor, divisibility hit and relation is
-// also one line of "Numen.json" (JSON Lines; fields in README.md).
+// JSON results on, every verdict (the "may be prime" lines included),
+// factor, divisibility hit and relation is also one line of "Numen.json"
+// (JSON Lines; fields in README.md).
 //
 // Called from the worker thread only; no state beyond the settings is kept
 // between calls. File writes never drop a line: a file that cannot be opened
@@ -27,6 +28,8 @@
 #include "arith/Candidate.h"
 #include "report/JsonLines.h"
 #include "report/MessageSink.h"
+#include "report/VerdictFacts.h"
+#include "report/VerdictLine.h"
 
 namespace numen {
 
@@ -37,39 +40,6 @@ struct OutputOptions {
     bool printDate = false;      // "Numen.log" lines start with the local date and time
     bool jsonResults = false;    // results also go to "Numen.json" (INI JsonResults)
 };
-
-// What the JSON line of a verdict says beyond its text line (which these
-// never change).
-struct VerdictFacts {
-    // How the verdict was reached: "N-1" (Pocklington, Proth), "N+1"
-    // (Lucas), "prp" (a Fermat or Euler probable-prime power), "exact" (a
-    // number small enough to be decided exactly), "square". Null: "N-1"
-    // for c >= 0, "N+1" for c < 0 when a base was used, else "exact".
-    const char* proof = nullptr;
-    // A composite: the low 64 bits of the canonical residue (in [0, N)) of
-    // the power that decided it, and that power's exponent ("N-1",
-    // "(N-1)/2", "(N-1)/10", "N+1", ...), so two runs can be compared.
-    std::optional<uint64_t> residue;
-    std::string exponent;
-    // The largest round-off error the run measured, where it measures one.
-    std::optional<double> maxError;
-};
-
-// The facts of the two common cases: a proof kind alone (null: the
-// default), and a composite's residue with its power's exponent.
-inline VerdictFacts ProofFacts(const char* proof, std::optional<double> maxError = std::nullopt) {
-    VerdictFacts f;
-    f.proof = proof;
-    f.maxError = maxError;
-    return f;
-}
-inline VerdictFacts ResidueFacts(const char* proof, uint64_t residue, std::string exponent,
-                                 std::optional<double> maxError = std::nullopt) {
-    VerdictFacts f = ProofFacts(proof, maxError);
-    f.residue = residue;
-    f.exponent = std::move(exponent);
-    return f;
-}
 
 // How long a file that cannot be opened is retried before the user is asked.
 // The defaults (a minute on 100 tries of 6 s) let another program holding the
@@ -103,6 +73,10 @@ public:
     void PrintLine(std::string_view text);
     // Pane if Verbose Screen, then "Numen.log" if Verbose File.
     void PrintVerbose(std::string_view text);
+    // The same for a verdict line the tests print themselves, and its JSON
+    // line (written whether or not the verbose text is shown).
+    void PrintLine(const VerdictLine& line);
+    void PrintVerbose(const VerdictLine& line);
     // Appends to "Numen.log" (CR LF stored as LF), with the date stamp
     // "Www Mmm dd hh:mm:ss yyyy : " in front when Print Date is on.
     void AppendLog(std::string_view text);
@@ -142,12 +116,12 @@ public:
     // The test of a candidate begins (the handlers of a search mark it);
     // its JSON lines carry the start time and the seconds since. Nested:
     // a related prime tested inside its neighbour's handler has its own.
-    void BeginCandidate(const Candidate& N);
+    void BeginCandidate(const ResultNumber& N);
     void EndCandidate();
 
 private:
     struct Timing {
-        Candidate N;
+        ResultNumber N;
         std::chrono::system_clock::time_point wallStart;
         std::chrono::steady_clock::time_point start;
     };
@@ -156,10 +130,13 @@ private:
     void AppendWithRetry(const char* fileName, std::string_view text);
     // Closes an object with max_error, the version, the kernel family and
     // the times, and appends it as one line of "Numen.json".
-    void WriteJson(const Candidate& N, JsonObject& object, const std::optional<double>& maxError);
-    // The fields of a prime or composite verdict, then WriteJson.
-    void JsonVerdict(const Candidate& N, JsonObject& object, bool composite, int32_t x, int32_t q, bool verification,
-                     const VerdictFacts& facts);
+    void WriteJson(const ResultNumber& N, JsonObject& object, const std::optional<double>& maxError);
+    // The fields of a prime or composite verdict, then WriteJson. lucas:
+    // x, q are P and Q, else x is the base a (none when 0).
+    void JsonVerdict(const ResultNumber& N, JsonObject& object, bool composite, int32_t x, int32_t q, bool lucas,
+                     bool verification, const VerdictFacts& facts);
+    // The object of a verdict line (PrintLine, PrintVerbose of a VerdictLine).
+    void JsonVerdictLine(const VerdictLine& line);
 
     MessageSink* sink_;
     std::filesystem::path folder_;
@@ -173,7 +150,7 @@ private:
 // Marks one candidate's test for its lifetime (BeginCandidate / EndCandidate).
 class CandidateTimer {
 public:
-    CandidateTimer(ResultLog& log, const Candidate& N) : log_(log) { log_.BeginCandidate(N); }
+    CandidateTimer(ResultLog& log, const ResultNumber& N) : log_(log) { log_.BeginCandidate(N); }
     ~CandidateTimer() { log_.EndCandidate(); }
     CandidateTimer(const CandidateTimer&) = delete;
     CandidateTimer& operator=(const CandidateTimer&) = delete;

@@ -287,6 +287,7 @@ bool Handlers::gfn(uint32_t k, uint32_t n, uint32_t depth, bool verify) {
 }
 
 bool Handlers::any(uint32_t k, uint32_t n, uint32_t, bool) {
+    const CandidateTimer timer(log_, ResultNumber::Cyclotomic(n, k));
     postPosition(k, n);
     bool found = false;
     if (!TrialDividePhi(found, n, k, trial_)) return false;

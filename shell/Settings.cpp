@@ -53,6 +53,7 @@ const std::array kTable{
     SettingRow{"Use16bitBRT", &S::Use16bitBRT, "0", ReadRule::None},
     SettingRow{"NoSSE2", &S::NoSSE2, "0", ReadRule::None},
     SettingRow{"NoAVX", &S::NoAVX, "0", ReadRule::None},
+    SettingRow{"NoWeighted", &S::NoWeighted, "0", ReadRule::None},
     SettingRow{"cpu", &S::cpu, "0", ReadRule::None},
     SettingRow{"vendor", &S::vendor, "", ReadRule::None},
     SettingRow{"xmm", &S::xmm, "0", ReadRule::None},

@@ -48,6 +48,7 @@ struct Settings {
     double PMax = 0;           // manual trial-division limit, at most kPMaxLimit
     int32_t OnlyFactors = 0, VerifComposites = 0, Morehead = 0, Use16bitBRT = 0, NoSSE2 = 0;
     int32_t NoAVX = 0;         // 1: no AVX2 / AVX-512 kernels even where the processor has them
+    int32_t NoWeighted = 0;    // 1: base-2 runs keep the exact square and fold, not the weighted transform
     // Processor and tuning: read and written by shell/Startup only (rule in arith/ProcessorProfile.h)
     int32_t cpu = 0;
     std::string vendor;

@@ -6,6 +6,7 @@
 #include "arith/kernels/KernelFamily.h"
 #include "platform/Fpu.h"
 #include "search/CheckpointFile.h"
+#include "tests/PowerRunWeighted.h"
 
 namespace numen {
 
@@ -63,6 +64,7 @@ Settings StartEngine(IniFile& ini) {
     const ProcessorProfile& profile = CurrentProcessorProfile();
     const bool noSse2 = settings.NoSSE2 != 0, noAvx = settings.NoAVX != 0;
     ChooseKernelFamilies(profile, noSse2, noAvx);
+    SetWeightedRuns(settings.NoWeighted == 0);
     return settings;
 }
 

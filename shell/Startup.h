@@ -38,7 +38,8 @@ ProcessorProfile LoadProcessorProfile(const ProcessorProbe& probe, IniFile& ini,
 // The start without folder and lock, for benchmarks and tests: x87 mode,
 // this processor's profile from the settings in `ini` (a change of
 // processor deletes the checkpoints beside `ini`), published as the current
-// profile, and the kernel families it and NoSSE2 / NoAVX allow. Returns the
+// profile, the kernel families it and NoSSE2 / NoAVX allow, and whether
+// base-2 runs take the weighted transform (NoWeighted). Returns the
 // settings as read, tuning keys updated.
 Settings StartEngine(IniFile& ini);
 

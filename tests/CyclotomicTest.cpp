@@ -1,5 +1,6 @@
 #include "arith/CyclotomicValue.h"
 #include "arith/DecimalDigits.h"
+#include "report/ResidueWord.h"
 #include "report/ResultLines.h"
 #include "sieve/PrimeSieve.h"
 #include "tests/BaseSearch.h"
@@ -45,7 +46,10 @@ bool CyclotomicTest(const RunContext& run, uint32_t n, uint32_t b, bool& mayBePr
         if (!PowerRunCyclotomic(run, n, b, a, e, x)) return false;
         if (x.compare(minusOne) != 0) {
             mayBePrime = false;
-            run.log.PrintVerbose(CyclotomicCompositeLine(n, b, a));
+            // The residue lets two runs on two machines be compared.
+            VerdictLine line = CyclotomicCompositeLine(n, b, a);
+            line.facts.residue = ResidueWord(x, N);
+            run.log.PrintVerbose(line);
             return true;
         }
         mayBePrime = true;

@@ -2,8 +2,12 @@
 // cyclotomic divisibility Phi(b^m, 2) of k*b^n + 1 (FermatDivisibility.h).
 #include "tests/FermatDivisibility.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "arith/BigInt.h"
 #include "arith/Candidate.h"
@@ -12,7 +16,9 @@
 #include "arith/ReduceBase2.h"
 #include "report/MessageSink.h"
 #include "report/TextFormat.h"
+#include "tests/GerbiczLi.h"
 #include "tests/PlusOneTest.h"
+#include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 #include "tests/RunCheckpoint.h"
 #include "tests/RunProgress.h"
@@ -58,7 +64,9 @@ struct DivisibilityScan {
 
     // x is a^(2^m) mod N, fully reduced.
     void check(const BigInt& x, Base base, uint32_t m) {
-        if (x.compare(minusOne) != 0) return;
+        if (x.compare(minusOne) == 0) report(base, m);
+    }
+    void report(Base base, uint32_t m) {
         hit[base] = true;
         run.log.PrintLine(Format(Lines[base].hit, k, n, m));
         run.log.AppendResults(Format(Lines[base].record, k, n, m));
@@ -75,6 +83,136 @@ struct DivisibilityScan {
         reduceBase2(p, k, n, 1);
         return p;
     }
+};
+
+
+// The fast phase: squares of the residues of 2, 3 and 5 while the
+// countdown r is above the last phase, with the progress, the record at
+// ticks and at a stop, and the resume.
+struct FastPhase {
+    const RunContext& run;
+    DivisibilityScan& scan;
+    bool keepsCheckpoint;
+    std::string stem;
+    std::optional<RunProgress> progress;
+    uint32_t& r;
+    BigInt* x[3];
+
+    void startProgress(uint32_t stepCount, uint32_t countdown) {
+        progress.emplace(run, stem, scan.n, 1, 2);
+        progress->start(stepCount, countdown + 1);
+    }
+    void save(uint32_t stepCount, uint32_t countdown, const BigInt& v2, const BigInt& v3, const BigInt& v5) {
+        if (keepsCheckpoint)
+            run.checkpoint->writeDivisibility(DivisibilityStage, scan.k, scan.n, stepCount, countdown, v2, v3, v5);
+    }
+
+    bool exactSteps() {
+        while (r > LastPhaseSteps) {
+            if (progress->beginStep()) save(progress->stepCount(), r, *x[0], *x[1], *x[2]);
+            if (progress->stopRequested()) {
+                save(progress->stepCount(), r, *x[0], *x[1], *x[2]);
+                return false;
+            }
+            const uint32_t m = scan.n - r;
+            scan.squareAndCheck(*x[Two], Two, m);
+            scan.squareAndCheck(*x[Three], Three, m);
+            scan.squareAndCheck(*x[Five], Five, m);
+            --r;
+        }
+        return true;
+    }
+
+    // The squares in the weighted transform, the three residues one state
+    // of the checked walk (Gerbicz's check: every bit 0). The hit lines
+    // cannot come from the steps (a check or a rollback does steps again),
+    // so they come from the verified states: after a^(2^m) = -1 every
+    // square is 1, so a residue that is +-1 now and was not at the state
+    // before had its hit in between, found by the exact squares from that
+    // state (only for a divisor, once). A fault of the transform goes on in
+    // the exact steps from the last verified state.
+    bool weightedSteps(uint32_t stepCount) {
+        const uint32_t n = scan.n, first = n - 1 - r;  // fast steps done
+        const uint32_t total = n - 1 - LastPhaseSteps;
+        const int64_t countOffset = int64_t(stepCount) - int64_t(first);
+        auto shownCount = [&](uint32_t done) { return uint32_t(std::max<int64_t>(0, done + countOffset)); };
+        BigInt e;
+        e.setUnsigned(1);
+        e.shift(-int32_t(total));  // left: a walk of `total` squarings
+
+        GerbiczLiState<WeightedResidue> state;
+        state.stepsDone = first;
+        state.x.resize(3);
+        state.x[0].plan(scan.k, n, 1);
+        for (int i = 0; i < 3; ++i) {
+            if (i > 0) state.x[i] = state.x[0];
+            state.x[i].set(*x[i]);
+        }
+        // The values and step count the last hit search started from.
+        BigInt seen[3] = {*x[0], *x[1], *x[2]};
+        uint32_t seenAt = first;
+        auto findHits = [&](const std::vector<BigInt>& now, uint32_t done) {
+            std::vector<std::pair<uint32_t, Base>> hits;
+            for (int i = 0; i < 3; ++i) {
+                if (IsPlusMinusOne(seen[i]) || !IsPlusMinusOne(now[i])) continue;
+                BigInt y(seen[i]);
+                for (uint32_t j = seenAt; j < done; ++j) {
+                    y.square();
+                    reduceBase2(y, scan.k, n, 1);
+                    if (y.compare(scan.minusOne) == 0) hits.push_back({j + 1, Base(i)});
+                }
+            }
+            std::sort(hits.begin(), hits.end());
+            for (const auto& [m, base] : hits) scan.report(base, m);
+            for (int i = 0; i < 3; ++i) seen[i] = now[i];
+            seenAt = done;
+        };
+        auto valuesOf = [](const WeightedResidue& w) {
+            std::vector<BigInt> v;
+            for (const WeightedTransform& t : w) v.push_back(t.value());
+            return v;
+        };
+        auto saveState = [&](const GerbiczLiState<WeightedResidue>& s, const std::vector<BigInt>& v) {
+            if (s.stepsDone < total) save(shownCount(s.stepsDone) + 1, n - 1 - s.stepsDone, v[0], v[1], v[2]);
+        };
+        auto restart = [&](uint32_t done) { startProgress(shownCount(done), n - 1 - done); };
+
+        WeightedRunStats& stats = LastWeightedRunStats();
+        stats = WeightedRunStats{};
+        stats.weighted = true;
+        WeightedHooks hooks{progress, stats.counts, restart, [&](const GerbiczLiState<WeightedResidue>& s) {
+                                saveState(s, valuesOf(s.x));
+                            },
+                            [&](const GerbiczLiState<WeightedResidue>& s) { findHits(valuesOf(s.x), s.stepsDone); },
+                            first};
+        WeightedTransform shape(state.x[0]);
+        WeightedOps ops{1, &shape, 3};
+        bool completed;
+        try {
+            completed = WalkPowerChecked(ops, hooks, e, PlanGerbiczLi(total), state, stats.counts);
+        } catch (const ArithmeticFault&) {
+            if (!ops.transformFault) throw;
+            stats.fellBack = true;
+            stats.fellBackAt = state.stepsDone;
+            const std::vector<BigInt> v = valuesOf(state.x);
+            findHits(v, state.stepsDone);
+            for (int i = 0; i < 3; ++i) *x[i] = v[i];
+            r = n - 1 - state.stepsDone;
+            restart(state.stepsDone);
+            return exactSteps();
+        }
+        const std::vector<BigInt> v = valuesOf(state.x);
+        findHits(v, state.stepsDone);
+        if (!completed) {
+            saveState(state, v);
+            return false;
+        }
+        for (int i = 0; i < 3; ++i) *x[i] = v[i];
+        r = LastPhaseSteps;
+        return true;
+    }
+
+    bool IsPlusMinusOne(const BigInt& v) const { return v.compareInt(1) == 0 || v.compare(scan.minusOne) == 0; }
 };
 
 }  // namespace
@@ -107,25 +245,11 @@ bool FermatDivisibility(const RunContext& run, uint32_t k, uint32_t n, uint32_t 
     reduceBase2(x3, k, n, 1);
     reduceBase2(x5, k, n, 1);
 
-    RunProgress progress(run, Format("%u*2^%u + 1 ? Checking GFm div.", k, n), n, 1, 2);
-    progress.start(stepCount, r + 1);
-    auto save = [&] {
-        if (keepsCheckpoint)
-            run.checkpoint->writeDivisibility(DivisibilityStage, k, n, progress.stepCount(), r, x2, x3, x5);
-    };
-
-    while (r > LastPhaseSteps) {
-        if (progress.beginStep()) save();
-        if (progress.stopRequested()) {
-            save();
-            return false;
-        }
-        const uint32_t m = n - r;
-        scan.squareAndCheck(x2, Two, m);
-        scan.squareAndCheck(x3, Three, m);
-        scan.squareAndCheck(x5, Five, m);
-        --r;
-    }
+    FastPhase fast{run, scan, keepsCheckpoint, Format("%u*2^%u + 1 ? Checking GFm div.", k, n), {}, r,
+                   {&x2, &x3, &x5}};
+    fast.startProgress(stepCount, r);
+    const bool weighted = r > LastPhaseSteps && UsesWeightedTransform(k, n, 1);
+    if (!(weighted ? fast.weightedSteps(stepCount) : fast.exactSteps())) return false;
     while (r > 0) {
         if (run.stopRequested()) return false;
         const uint32_t m = n - r;

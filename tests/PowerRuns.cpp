@@ -6,6 +6,7 @@
 #include "arith/ReduceGeneral.h"
 #include "arith/ReduceRadix.h"
 #include "report/ProgressLines.h"
+#include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 #include "tests/PowerWalk.h"
 
@@ -28,6 +29,9 @@ PowerWalkSetup SetupOf(const RunContext& run, const Candidate& N, uint32_t a, in
 
 bool PowerRunBase2(const RunContext& run, const Candidate& N, uint32_t a, const BigInt& e,
                    int32_t stage, BigInt& x) {
+    if (e.topBitIndex() >= 2 && UsesWeightedTransform(N.k, N.n, N.c))
+        return PowerRunWeightedBase2(run, SetupOf(run, N, a, stage, 1), N, a, e, x);
+    LastWeightedRunStats() = {};
     x.setUnsigned(a);
     const bool completed = WalkPower(run, SetupOf(run, N, a, stage, 1), e, x, [&](BigInt& r, bool bit) {
         SquareStepBase2(r, N);

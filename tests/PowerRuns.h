@@ -27,8 +27,10 @@
 
 namespace numen {
 
-// N = k*2^n + c (N.b = 2) on a BigInt with the folding reduction; x fully
-// reduced into [0, N). Interval nbIter; BigInt record.
+// N = k*2^n + c (N.b = 2); x fully reduced into [0, N). Interval nbIter;
+// BigInt record. Where the weighted transform serves N (and NoWeighted is
+// off) the walk runs in it with the error check (PowerRunWeighted.h), else
+// on a BigInt with the folding reduction; either resumes the other's record.
 bool PowerRunBase2(const RunContext& run, const Candidate& N, uint32_t a, const BigInt& e,
                    int32_t stage, BigInt& x);
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "ref/RunFixture.h"
 #include "search/FolderCheckpoint.h"
 #include "tests/FermatDivisibility.h"
+#include "tests/PowerRunWeighted.h"
 
 namespace numen {
 namespace {
@@ -129,6 +131,10 @@ TEST(FermatDivisibility, StopsAndResumesALargeNumberWithTheSameLines) {
     mpz_powm_ui(x3, x2, 123457, N);
     mpz_powm_ui(x5, x2, 98765, N);
     const Expected expected = GmpScan(k, n, left, x2, x3, x5);
+    // The exact steps' record at every tick: 30 fast steps are less than
+    // one block of the weighted walk, which keeps no record inside it.
+    const bool weighted = WeightedRunsEnabled();
+    SetWeightedRuns(false, 0);
 
     Fixture f;
     FolderCheckpoint store(f.folder.path());
@@ -182,6 +188,109 @@ TEST(FermatDivisibility, StopsAndResumesALargeNumberWithTheSameLines) {
     related.running = false;
     EXPECT_FALSE(FermatDivisibility(related.context(), k, n, 1));
     EXPECT_FALSE(std::filesystem::exists(related.folder.path() / "Numen.dta"));
+    SetWeightedRuns(weighted, 0);
+}
+
+// The fast phase in the weighted transform gives the lines of the exact
+// scan: primes past the plan's smallest length, with NoWeighted off and on.
+TEST(FermatDivisibility, WeightedFastPhaseAgreesWithGmpForPrimesPastSixtyFourBits) {
+    const bool before = WeightedRunsEnabled();
+    int tested = 0;
+    for (uint32_t k = 1; k < 40; k += 2)
+        for (uint32_t n = 64; n < 400; n += 7) {
+            if (mpz_probab_prime_p(testing::CandidateValue({k, 2, n, 1}), 30) == 0) continue;
+            const Expected e = GmpScan(k, n);
+            for (bool weighted : {true, false}) {
+                SetWeightedRuns(weighted, 0);
+                Fixture f;
+                ASSERT_TRUE(FermatDivisibility(f.context(), k, n, 1));
+                ASSERT_EQ(f.paneLines(), e.pane) << k << "*2^" << n << "+1";
+                ASSERT_EQ(f.folder.read("Numen.txt"), e.records);
+                EXPECT_EQ(LastWeightedRunStats().weighted, weighted && PlanWeighted(k, n, 1).served);
+            }
+            ++tested;
+        }
+    EXPECT_GE(tested, 15);
+    SetWeightedRuns(before, 0);
+}
+
+// Hits inside the weighted fast phase, from a record whose residues are
+// made to reach -1 there: modulo 2^n + 1 with n = 2^17, 2^(2^(17-j)) reaches
+// -1 after j squares. Found in an uninterrupted scan, in one stopped at a
+// tick and resumed, and after a fault of the transform.
+TEST(FermatDivisibility, WeightedFastPhaseFindsHitsAcrossAStopAndAFault) {
+    const bool before = WeightedRunsEnabled();
+    SetWeightedRuns(true, 0);
+    const uint32_t k = 1, n = 1u << 17, left = 51 + 300;
+    const Mpz N = testing::CandidateValue({k, 2, n, 1});
+    Mpz x2, x3, x5;
+    mpz_ui_pow_ui(x2, 2, 1u << 11);  // -1 after 6 squares
+    mpz_set_ui(x3, 3);
+    mpz_ui_pow_ui(x5, 2, 1);         // -1 after 17 squares
+    const Expected expected = GmpScan(k, n, left, x2, x3, x5);
+    ASSERT_EQ(expected.records.size() > 0, true);
+    auto seed = [&](FolderCheckpoint& store) {
+        store.writeDivisibility(3, k, n, n - 1 - left + 1, left, testing::FromMpz(x2), testing::FromMpz(x3),
+                                testing::FromMpz(x5));
+    };
+    {
+        Fixture f;
+        FolderCheckpoint store(f.folder.path());
+        f.checkpoint = &store;
+        seed(store);
+        ASSERT_TRUE(FermatDivisibility(f.context(), k, n, 0));
+        EXPECT_EQ(f.paneLines(), expected.pane);
+        EXPECT_EQ(f.folder.read("Numen.txt"), expected.records);
+        EXPECT_TRUE(LastWeightedRunStats().weighted);
+    }
+    {
+        // Stopped at the second tick (every 64 steps of the count, the
+        // first 32 steps in): the record is the verified state of the last
+        // whole block, past the hits, which are printed before the stop.
+        // As on the exact path the hit flags are not saved: the resume
+        // prints every closing line.
+        Fixture f;
+        FolderCheckpoint store(f.folder.path());
+        f.checkpoint = &store;
+        f.live.nbIter = 128;
+        seed(store);
+        int reads = 0;
+        auto ctx = f.context();
+        ctx.clock = [&] {
+            if (++reads == 3) f.running = false;
+            return f.clockMs += 1;
+        };
+        EXPECT_FALSE(FermatDivisibility(ctx, k, n, 0));
+        uint32_t count = 0, countdown = 0;
+        BigInt s2, s3, s5;
+        ASSERT_TRUE(store.readDivisibility(3, k, n, count, countdown, s2, s3, s5));
+        EXPECT_EQ(countdown, left - 64);
+        EXPECT_EQ(count, n - countdown);
+        EXPECT_EQ(f.paneLines(), Lines(expected.pane.begin(), expected.pane.begin() + 2));
+        f.sink.clear();
+        f.running = true;
+        ASSERT_TRUE(FermatDivisibility(f.context(), k, n, 0));
+        const Lines after = f.paneLines();
+        ASSERT_EQ(after.size(), 6u);
+        for (const std::string& l : after) EXPECT_NE(l.find("doesn't divide any"), std::string::npos) << l;
+        EXPECT_EQ(f.folder.read("Numen.txt"), expected.records);
+    }
+    for (uint64_t at : {4ull, 200ull}) {
+        SCOPED_TRACE(at);
+        Fixture f;
+        FolderCheckpoint store(f.folder.path());
+        f.checkpoint = &store;
+        seed(store);
+        SetWeightedStepSeam([at](WeightedTransform& t, uint64_t step) {
+            if (step == at) t.elementsForTest()[0].re = std::numeric_limits<double>::quiet_NaN();
+        });
+        ASSERT_TRUE(FermatDivisibility(f.context(), k, n, 0));
+        SetWeightedStepSeam({});
+        EXPECT_TRUE(LastWeightedRunStats().fellBack);
+        EXPECT_EQ(f.paneLines(), expected.pane);
+        EXPECT_EQ(f.folder.read("Numen.txt"), expected.records);
+    }
+    SetWeightedRuns(before, 0);
 }
 
 // The first m in 1 .. n + 9 with 2^(b^m) = 1 mod N, 0 when none.

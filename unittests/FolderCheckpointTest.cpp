@@ -20,6 +20,7 @@
 #include "report/ProgressLines.h"
 #include "search/CheckpointFile.h"
 #include "search/FolderCheckpoint.h"
+#include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 
 namespace numen::testing {
@@ -268,6 +269,10 @@ TEST_F(GfnRunCrashTest, DamagedCurrentPairResumesFromThePreviousPair) {
 // 3*2^100003 + 1 with an exponent of 120 bits on the BigInt run: nbIter 32
 // saves at steps 32, 64 and 96.
 TEST(PowerRunCrashTest, CrashAfterEveryStepOfTheRecordWriteResumesWithTheRightResult) {
+    // The exact path's record at every tick (the weighted path writes
+    // verified states: PowerRunWeightedTest).
+    const bool weighted = WeightedRunsEnabled();
+    SetWeightedRuns(false, 0);
     const Candidate N{3, 2, 100003, 1};
     Mpz e, power;
     mpz_setbit(e, 119);
@@ -298,6 +303,7 @@ TEST(PowerRunCrashTest, CrashAfterEveryStepOfTheRecordWriteResumesWithTheRightRe
         EXPECT_EQ(StartText(f), UntimedProgressText(stem, (saved - 1) * 100.0 / 119));
         EXPECT_EQ(f.paneLines(), steps == 2 ? std::vector<std::string>{kMissingRecord} : std::vector<std::string>{});
     }
+    SetWeightedRuns(weighted, 0);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
+#include "arith/ArithmeticFault.h"
 #include "arith/RadixChoice.h"
 #include "arith/ReduceBase2.h"
 #include "ref/GmpOracle.h"
@@ -15,6 +17,7 @@
 #include "ref/RunFixture.h"
 #include "tests/LucasMatrix.h"
 #include "tests/LucasRuns.h"
+#include "tests/PowerRunWeighted.h"
 
 namespace numen {
 namespace {
@@ -156,6 +159,83 @@ TEST(LucasRuns, DoublingRunGivesThePowerOfTwoForSeveralForms) {
         mpz_ui_pow_ui(m, 2, c.n - 1);
         ExpectPower(R, c.P, -1, m, N, std::to_string(c.k) + "*2^" + std::to_string(c.n) + "-1");
     }
+}
+
+// The doubling run in the weighted transform (where it serves k*2^n - 1)
+// and with NoWeighted set gives the same power; a fault of the transform
+// (a NaN, refused by the next carry pass) sends the run back to the values
+// of its last tick, from which the exact steps give the same power; a
+// wrong value is caught by the pair's identity.
+TEST(LucasRuns, DoublingRunInTheWeightedTransformAndAfterItsFault) {
+    const bool before = WeightedRunsEnabled();
+    struct Case {
+        uint32_t k, n, P;
+    } cases[] = {{1, 127, 1}, {3, 200, 2}, {27, 1000, 4}, {1023, 3001, 5}, {5, 9000, 3}};
+    for (const Case& c : cases) {
+        const std::string what = std::to_string(c.k) + "*2^" + std::to_string(c.n) + "-1";
+        SCOPED_TRACE(what);
+        const Mpz N = CandidateValue(c.k, 2, c.n);
+        Mpz m;
+        mpz_ui_pow_ui(m, 2, c.n - 1);
+        for (bool weighted : {true, false}) {
+            SetWeightedRuns(weighted, 0);
+            RunFixture f;
+            LucasMatrixBase2 R;
+            ASSERT_TRUE(LucasDoublingRun(f.context(), c.k, c.n, c.P, R));
+            ExpectPower(R, c.P, -1, m, N, what);
+            EXPECT_EQ(LastWeightedRunStats().weighted, weighted && PlanWeighted(c.k, c.n, -1).served);
+        }
+    }
+    SetWeightedRuns(true, 0);
+    for (uint64_t at : {3ull, 450ull, 2990ull}) {
+        SCOPED_TRACE(at);
+        SetWeightedStepSeam([at](WeightedTransform& t, uint64_t step) {
+            if (step == at) t.elementsForTest()[1].re = std::numeric_limits<double>::quiet_NaN();
+        });
+        RunFixture f;
+        f.live.nbIter = 200;  // ticks every 100 steps
+        LucasMatrixBase2 R;
+        ASSERT_TRUE(LucasDoublingRun(f.context(), 1023, 3001, 5, R));
+        Mpz m;
+        mpz_ui_pow_ui(m, 2, 3000);
+        ExpectPower(R, 5, -1, m, CandidateValue(1023, 2, 3001), "after a fault");
+        EXPECT_TRUE(LastWeightedRunStats().fellBack);
+        // The tick at count c comes before step c, with c - 1 steps done.
+        EXPECT_EQ(LastWeightedRunStats().fellBackAt, at < 100 ? 0 : at / 100 * 100 - 1);
+        // The progress goes back with the run: its last text is the tick at
+        // 2900 of 2999 steps, never beyond.
+        const auto texts = f.paneTexts();
+        EXPECT_EQ(texts.back().rfind("1023*2^3001 - 1 ? Computing Lucas seq. [96.70%, ", 0), 0u) << texts.back();
+    }
+    // A wrong V (one more in digit 0) breaks V^2 - D U^2 = 4 at the next
+    // tick or at the end: the run goes back to the last pair that held and
+    // gives the right power; a fault that comes back raises.
+    for (uint64_t at : {150ull, 2995ull}) {
+        SCOPED_TRACE(at);
+        SetWeightedStepSeam([at](WeightedTransform& t, uint64_t step) {
+            if (step == at) t.elementsForTest()[0].re += 1.0;
+        });
+        RunFixture f;
+        f.live.nbIter = 200;
+        LucasMatrixBase2 R;
+        ASSERT_TRUE(LucasDoublingRun(f.context(), 1023, 3001, 5, R));
+        Mpz m;
+        mpz_ui_pow_ui(m, 2, 3000);
+        ExpectPower(R, 5, -1, m, CandidateValue(1023, 2, 3001), "after a rollback");
+        EXPECT_EQ(LastWeightedRunStats().counts.rollbacks, 1u);
+        EXPECT_FALSE(LastWeightedRunStats().fellBack);
+        EXPECT_EQ(f.paneTexts().back().rfind("1023*2^3001 - 1 ? Computing Lucas seq. [96.70%, ", 0), 0u)
+            << f.paneTexts().back();
+    }
+    SetWeightedStepSeam([](WeightedTransform& t, uint64_t step) {
+        if (step % 50 == 0) t.elementsForTest()[0].re += 1.0;
+    });
+    RunFixture f;
+    f.live.nbIter = 200;
+    LucasMatrixBase2 R;
+    EXPECT_THROW(LucasDoublingRun(f.context(), 1023, 3001, 5, R), ArithmeticFault);
+    SetWeightedStepSeam({});
+    SetWeightedRuns(before, 0);
 }
 
 TEST(LucasRuns, DoublingRunProgressAndStop) {

@@ -21,6 +21,7 @@
 #include "report/ProgressLines.h"
 #include "search/CheckpointFile.h"
 #include "search/FolderCheckpoint.h"
+#include "tests/PowerRunWeighted.h"
 #include "tests/PowerRuns.h"
 
 namespace numen {
@@ -156,11 +157,15 @@ bool RunAndCheck(Run which, const RunContext& run, const Candidate& N, uint32_t 
 }
 
 // Restores the squaring family chosen at start-up after tests that force
-// others.
+// others, and NoWeighted after the tests of the exact path's records.
 class PowerRunsTest : public ::testing::Test {
 protected:
-    ~PowerRunsTest() override { ForceSquaringKernels(before); }
+    ~PowerRunsTest() override {
+        ForceSquaringKernels(before);
+        SetWeightedRuns(weightedBefore, 0);
+    }
     const KernelFamily& before = SquaringKernels();
+    const bool weightedBefore = WeightedRunsEnabled();
 };
 
 // --- values ---------------------------------------------------------------------
@@ -478,6 +483,9 @@ Mpz ResidueBeforeBit(uint32_t a, const BigInt& e, uint32_t i, mpz_srcptr N) {
 }
 
 TEST_F(PowerRunsTest, StoppedLargeRunContinuesFromItsCheckpoint) {
+    // The exact path's record at every tick; the weighted path's records
+    // (verified states) are PowerRunWeightedTest's.
+    SetWeightedRuns(false, 0);
     std::mt19937_64 rng(testing::TestSeed());
     for (const LargeCase& c : kLarge) {
         SCOPED_TRACE(RunName(c.run));
@@ -597,6 +605,9 @@ TEST_F(PowerRunsTest, ForeignOrDamagedCheckpointIsIgnored) {
 }
 
 TEST_F(PowerRunsTest, UnwritableStoreStillGivesTheResult) {
+    // The exact path's record at every tick; the weighted path's records
+    // (verified states) are PowerRunWeightedTest's.
+    SetWeightedRuns(false, 0);
     std::mt19937_64 rng(testing::TestSeed());
     for (const LargeCase& c : kLarge) {
         SCOPED_TRACE(RunName(c.run));

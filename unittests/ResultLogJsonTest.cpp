@@ -1,7 +1,8 @@
 // "Numen.json" as small real searches write it, read back by an independent
-// JSON parser and checked against GMP: every object's candidate, verdict,
-// proof kind, digits, residue (mpz_powm or the Lucas ladder of the run's
-// base and exponent), factor, divisibility hit and relation; one object per
+// JSON parser and checked against GMP: every object's candidate (k*b^n + c
+// or a cyclotomic value), verdict, proof kind, digits, residue (mpz_powm or
+// the Lucas ladder of the run's base and exponent), the base of every "may
+// be prime" stage, factor, divisibility hit and relation; one object per
 // result line; no file and unchanged text without the setting; the timing
 // of nested candidates.
 #include <gmp.h>
@@ -28,6 +29,7 @@
 #include "report/FormNames.h"
 #include "report/ProgramVersion.h"
 #include "report/RecordingSink.h"
+#include "report/ResultLines.h"
 #include "report/ResultLog.h"
 #include "search/CandidateHandlers.h"
 #include "sieve/SmallPrimes.h"
@@ -62,6 +64,38 @@ Candidate CandidateOf(const json& j) {
     return {j.at("k").get<uint32_t>(), j.at("b").get<uint32_t>(), j.at("n").get<uint32_t>(), j.at("c").get<int32_t>()};
 }
 
+// Phi_n(b) as the product of (b^d - 1)^mu(n/d) over the divisors d of n.
+Mpz CyclotomicOracle(unsigned long n, unsigned long b) {
+    const auto mu = [](unsigned long m) {
+        int sign = 1;
+        for (unsigned long p = 2; p * p <= m; ++p) {
+            if (m % p != 0) continue;
+            m /= p;
+            if (m % p == 0) return 0;
+            sign = -sign;
+        }
+        return m > 1 ? -sign : sign;
+    };
+    Mpz up(1), down(1), term;
+    for (unsigned long d = 1; d <= n; ++d) {
+        if (n % d != 0 || mu(n / d) == 0) continue;
+        mpz_ui_pow_ui(term, b, d);
+        mpz_sub_ui(term, term, 1);
+        mpz_mul(mu(n / d) > 0 ? up : down, mu(n / d) > 0 ? up : down, term);
+    }
+    Mpz phi;
+    mpz_divexact(phi, up, down);
+    return phi;
+}
+
+// The number an object names, from its own fields.
+Mpz NumberOf(const json& j) {
+    if (j.at("form") == "cyclotomic") return CyclotomicOracle(j.at("n").get<unsigned long>(), j.at("b").get<unsigned long>());
+    return CandidateValue(CandidateOf(j));
+}
+
+bool IsCyclotomic(const json& j) { return j.at("form") == "cyclotomic"; }
+
 std::string Low64Hex(mpz_srcptr x) {
     Mpz low;
     mpz_fdiv_r_2exp(low, x, 64);
@@ -89,11 +123,19 @@ Mpz ExponentOf(const std::string& name, const Mpz& N) {
 // The fields every object carries, and the checks of its own kind.
 void CheckObject(const json& j) {
     SCOPED_TRACE(j.dump());
-    const Candidate C = CandidateOf(j);
-    const Mpz N = CandidateValue(C);
+    const bool cyclotomic = IsCyclotomic(j);
+    const Mpz N = NumberOf(j);
     std::ostringstream form;
-    if (C.k != 1) form << C.k << '*';
-    form << C.b << '^' << C.n << (C.c >= 0 ? "+" : "") << C.c;
+    if (cyclotomic) {
+        form << "Phi(" << j.at("n") << ", " << j.at("b") << ')';
+        EXPECT_TRUE(j.at("k").is_null());
+        EXPECT_TRUE(j.at("c").is_null());
+    } else {
+        EXPECT_EQ(j.at("form"), "k*b^n+c");
+        const Candidate C = CandidateOf(j);
+        if (C.k != 1) form << C.k << '*';
+        form << C.b << '^' << C.n << (C.c >= 0 ? "+" : "") << C.c;
+    }
     EXPECT_EQ(j.at("candidate"), form.str());
     EXPECT_EQ(j.at("version"), kProgramVersion);
     EXPECT_EQ(j.at("kernel"), SquaringKernels().name);
@@ -115,7 +157,7 @@ void CheckObject(const json& j) {
             << proof;
         EXPECT_TRUE(j.at("verification").is_boolean());
         if (prime) {
-            EXPECT_EQ(j.at("digits").get<uint32_t>(), testing::GmpDigits(C));
+            EXPECT_EQ(j.at("digits").get<uint32_t>(), N.str().size());
         }
         if (proof == "N-1") {
             EXPECT_FALSE(j.at("a").is_null());
@@ -128,6 +170,22 @@ void CheckObject(const json& j) {
             EXPECT_NE(mpz_perfect_square_p(N), 0);
             return;
         }
+        if (cyclotomic) {
+            // The Euler test's failed base: a^((N-1)/2) is not -1.
+            EXPECT_EQ(proof, "prp");
+            EXPECT_EQ(j.at("exponent"), "(N-1)/2");
+            Mpz e, x;
+            mpz_sub_ui(e, N, 1);
+            mpz_fdiv_q_2exp(e, e, 1);
+            mpz_powm(x, Mpz(j.at("a").get<long>()), e, N);
+            // The exact decisions (N below 3, squares) have no power and no residue.
+            if (!j.at("residue").is_null()) {
+                EXPECT_EQ(j.at("residue"), Low64Hex(x));
+            }
+            mpz_add_ui(x, x, 1);
+            EXPECT_NE(mpz_cmp(x.v, N.v), 0);
+            return;
+        }
         if (j.at("residue").is_null()) return;
         const Mpz e = ExponentOf(j.at("exponent"), N);
         Mpz x;
@@ -138,6 +196,35 @@ void CheckObject(const json& j) {
             testing::LucasU(x, next, j.at("P").get<long>(), j.at("Q").get<long>(), e, N);
         }
         EXPECT_EQ(j.at("residue"), Low64Hex(x));
+    } else if (type == "probable_prime") {
+        // What the stage found GMP finds too: a^(N-1) = 1, U_(N+1) = 0 for
+        // Lucas, and -1 at (N-1)/2 for the Euler test of a cyclotomic value.
+        EXPECT_EQ(j.at("digits").get<uint32_t>(), N.str().size());
+        EXPECT_TRUE(j.contains("a") && j.contains("P") && j.contains("Q"));
+        EXPECT_FALSE(j.contains("residue"));
+        Mpz x, e;
+        if (!j.at("a").is_null()) {
+            EXPECT_TRUE(j.at("P").is_null() && j.at("Q").is_null());
+            const long a = j.at("a");
+            if (cyclotomic && mpz_cmp_ui(N.v, 2) > 0) {
+                mpz_sub_ui(e, N, 1);
+                mpz_fdiv_q_2exp(e, e, 1);
+                mpz_powm(x, Mpz(a), e, N);
+                mpz_add_ui(x, x, 1);
+                EXPECT_EQ(mpz_cmp(x.v, N.v), 0) << "not -1";
+            } else if (mpz_cmp_ui(N.v, a) > 0) {
+                mpz_sub_ui(e, N, 1);
+                mpz_powm(x, Mpz(a), e, N);
+                EXPECT_EQ(mpz_cmp_ui(x.v, 1), 0);
+            } else {
+                EXPECT_NE(mpz_probab_prime_p(N, 30), 0);  // decided exactly
+            }
+        } else {
+            Mpz next;
+            mpz_add_ui(e, N, 1);
+            testing::LucasU(x, next, j.at("P").get<long>(), j.at("Q").get<long>(), e, N);
+            EXPECT_EQ(mpz_sgn(x.v), 0);
+        }
     } else if (type == "factor") {
         const uint64_t f = j.at("factor");
         EXPECT_GT(f, 1u);
@@ -182,7 +269,7 @@ void CheckObject(const json& j) {
             EXPECT_GE(length, 2u);
         } else {
             // A special form of the prime itself, as the record names it.
-            const PrimeRecord r = DescribePrime(C);
+            const PrimeRecord r = DescribePrime(CandidateOf(j));
             EXPECT_NE(std::find(r.names.begin(), r.names.end(), relation), r.names.end());
             EXPECT_EQ(length, 1u);
         }
@@ -233,14 +320,15 @@ std::map<std::string, size_t> CountTypes(const std::vector<json>& objects) {
     return counts;
 }
 
+// j has every field of `fields` with its value.
+bool Matches(const json& j, const json& fields) {
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        if (!j.contains(it.key()) || j.at(it.key()) != it.value()) return false;
+    return true;
+}
+
 bool Has(const std::vector<json>& objects, const json& fields) {
-    for (const json& j : objects) {
-        bool all = true;
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            if (!j.contains(it.key()) || j.at(it.key()) != it.value()) all = false;
-        if (all) return true;
-    }
-    return false;
+    return std::any_of(objects.begin(), objects.end(), [&](const json& j) { return Matches(j, fields); });
 }
 
 TEST(ResultLogJsonSearch, APlusOneBoxWritesOneCheckedObjectPerResult) {
@@ -257,7 +345,8 @@ TEST(ResultLogJsonSearch, APlusOneBoxWritesOneCheckedObjectPerResult) {
     EXPECT_EQ(types["factor"], r.count(" factor : "));
     EXPECT_EQ(types["divisibility"], r.count(" divides "));
     EXPECT_EQ(types["relation"], r.count(" -\r\n"));
-    for (const char* type : {"prime", "composite", "factor", "divisibility", "relation"})
+    EXPECT_EQ(types["probable_prime"], r.count(" may be prime."));
+    for (const char* type : {"prime", "composite", "factor", "divisibility", "relation", "probable_prime"})
         EXPECT_GT(types[type], 0u) << type;
 
     EXPECT_TRUE(Has(objects, {{"type", "prime"}, {"candidate", "5*2^7+1"}, {"proof", "N-1"}, {"digits", 3},
@@ -306,8 +395,9 @@ TEST(ResultLogJsonSearch, LucasAndOtherBasesCarryResiduesTheOracleConfirms) {
 TEST(ResultLogJsonSearch, GeneralizedFermatLinesCarryTheRoundOffError) {
     JsonRun r(GfnForm, 2);
     r.box(64, 64, 2, 60, 2);
+    r.box(32, 32, 2, 60, 2);  // 30^32 + 1 and 54^32 + 1 are prime
     const std::vector<json> objects = r.objects();
-    size_t measured = 0;
+    size_t measured = 0, passed = 0;
     for (const json& j : objects) {
         CheckObject(j);
         if (j.at("type") == "composite" && j.at("proof") == "prp") {
@@ -315,19 +405,77 @@ TEST(ResultLogJsonSearch, GeneralizedFermatLinesCarryTheRoundOffError) {
             EXPECT_EQ(j.at("exponent"), "N-1");
             ++measured;
         }
+        if (j.at("type") == "probable_prime" && j.at("max_error").is_number()) ++passed;
     }
     EXPECT_GT(measured, 0u);
+    // The probable-prime stage's lines print the error; the proof's
+    // inconclusive bases do not, and their objects have none.
+    size_t printed = 0;
+    for (const std::string& t : r.sink.texts(PaneText))
+        if (t.find(" may be prime. (a = ") != std::string::npos && t.find(", err = ") != std::string::npos) ++printed;
+    EXPECT_EQ(passed, printed);
+    EXPECT_GT(passed, 0u);
+}
+
+TEST(ResultLogJsonSearch, CyclotomicValuesWriteTheirVerdictsWithTheirOwnFields) {
+    // Phi_n(b) for n = 20..32, b = 2..7: primes pass ten bases, each line
+    // its own object; composites fail one base or have a factor (reported
+    // as a factor of b^n - 1).
+    JsonRun r(AnyForm, 2);
+    r.box(20, 32, 2, 7, 1);
+    const std::vector<json> objects = r.objects();
+    for (const json& j : objects) CheckObject(j);
+    std::map<std::string, size_t> types = CountTypes(objects);
+    EXPECT_EQ(types["probable_prime"], r.count(" may be prime."));
+    EXPECT_EQ(types["composite"], r.count(" is composite."));
+    EXPECT_EQ(types["factor"], r.count(" factor : "));
+    EXPECT_EQ(types.size(), 3u);
+    std::map<std::pair<unsigned, unsigned>, std::set<long>> bases;  // (n, b) -> bases passed
+    size_t composites = 0;
+    for (const json& j : objects) {
+        if (j.at("type") == "factor") continue;
+        EXPECT_TRUE(IsCyclotomic(j));
+        if (j.at("type") == "composite") {
+            ++composites;
+            EXPECT_FALSE(j.at("residue").is_null()) << j.at("candidate");  // all these went through a power
+        } else bases[{j.at("n").get<unsigned>(), j.at("b").get<unsigned>()}].insert(j.at("a").get<long>());
+    }
+    EXPECT_GT(composites, 0u);
+    ASSERT_FALSE(bases.empty());
+    for (const auto& [number, passed] : bases) {
+        // Below 1000 too few bases are left: those are decided exactly.
+        const Mpz N = CyclotomicOracle(number.first, number.second);
+        if (mpz_cmp_ui(N.v, 1000) > 0 && mpz_probab_prime_p(N, 30) != 0) {
+            EXPECT_EQ(passed.size(), 10u) << number.first << "." << number.second;
+        }
+    }
+    EXPECT_TRUE(Has(objects, {{"type", "probable_prime"}, {"candidate", "Phi(29, 6)"}, {"form", "cyclotomic"},
+                              {"n", 29}, {"b", 6}, {"digits", 22}}));
 }
 
 TEST(ResultLogJsonSearch, WithoutTheSettingNoFileAndTheSameText) {
-    JsonRun with(PlusOneForm, 2, true), without(PlusOneForm, 2, false);
-    with.box(6, 7, 3, 11, 2);
-    without.box(6, 7, 3, 11, 2);
-    EXPECT_FALSE(std::filesystem::exists(without.folder / "Numen.json"));
-    EXPECT_TRUE(std::filesystem::exists(with.folder / "Numen.json"));
-    EXPECT_EQ(with.sink.texts(PaneText), without.sink.texts(PaneText));
-    EXPECT_EQ(with.folder.read("Numen.log"), without.folder.read("Numen.log"));
-    EXPECT_EQ(with.folder.read("Numen.txt"), without.folder.read("Numen.txt"));
+    // Every kind of line: primes and their notes, the "may be prime" lines
+    // of both families and of generalized Fermat numbers, the cyclotomic
+    // verdicts; verbose lines go to the log as well.
+    struct Box {
+        int form;
+        uint32_t base, nMin, nMax, kMin, kMax, kStep;
+    };
+    for (const Box& box : {Box{PlusOneForm, 2, 6, 7, 3, 11, 2}, Box{MinusOneForm, 10, 20, 21, 1, 30, 1},
+                           Box{GfnForm, 2, 32, 32, 2, 40, 2}, Box{AnyForm, 2, 20, 24, 2, 7, 1}}) {
+        SCOPED_TRACE(box.form);
+        JsonRun with(box.form, box.base, true), without(box.form, box.base, false);
+        for (JsonRun* r : {&with, &without}) {
+            r->log.setOptions({true, true, false, r == &with});
+            r->box(box.nMin, box.nMax, box.kMin, box.kMax, box.kStep);
+        }
+        EXPECT_FALSE(std::filesystem::exists(without.folder / "Numen.json"));
+        EXPECT_GT(with.objects().size(), 0u);
+        EXPECT_GT(with.count(" may be prime."), 0u);
+        EXPECT_EQ(with.sink.texts(PaneText), without.sink.texts(PaneText));
+        EXPECT_EQ(with.folder.read("Numen.log"), without.folder.read("Numen.log"));
+        EXPECT_EQ(with.folder.read("Numen.txt"), without.folder.read("Numen.txt"));
+    }
 }
 
 // --- ResultLog alone ---------------------------------------------------------
@@ -390,6 +538,33 @@ TEST_F(ResultLogJson, RecordedPrimesNameTheirFormsAndFalseFactorsWriteNothing) {
     EXPECT_EQ(o[4].at("relation"), "Fermat");  // 2^2 + 1
 }
 
+TEST_F(ResultLogJson, VerdictLinesWriteTheirObjectWhereverTheirTextGoes) {
+    log.PrintLine(MayBePrimeLine({3, 2, 2, -1}, 2));
+    log.PrintLine(LucasMayBePrimeLine(7, 10, 99, 3, -2));
+    log.PrintLine(GfnMayBePrimeLine(6, 4, 2, 0.125));
+    log.PrintLine(CyclotomicMayBePrimeLine(5, 10, 7, 5));
+    log.PrintVerbose(CyclotomicCompositeLine(7, 10, 3));  // Verbose Screen off: no pane text, still an object
+    const std::vector<std::string> pane = sink.texts(PaneText);
+    ASSERT_EQ(pane.size(), 4u);
+    EXPECT_EQ(pane[0], "3*2^2 - 1 may be prime. (a = 2)\r\n");
+    EXPECT_EQ(pane[3], "\"5.10\" may be prime. (a = 7) [5 digits]\r\n");
+    EXPECT_EQ(temp.read("Numen.log"), "3*2^2 - 1 may be prime. (a = 2)\n7*10^99 - 1 may be prime. (P = 3, Q = -2)\n"
+                                      "6^4 + 1 may be prime. (a = 2, err = 1.25e-01)\n"
+                                      "\"5.10\" may be prime. (a = 7) [5 digits]\n");
+    const std::vector<json> o = objects();
+    ASSERT_EQ(o.size(), 5u);
+    EXPECT_TRUE(Matches(o[0], {{"type", "probable_prime"}, {"form", "k*b^n+c"}, {"candidate", "3*2^2-1"}, {"a", 2},
+                             {"P", nullptr}, {"Q", nullptr}, {"digits", 2}, {"max_error", nullptr}}));
+    EXPECT_TRUE(Matches(o[1], {{"candidate", "7*10^99-1"}, {"a", nullptr}, {"P", 3}, {"Q", -2}, {"digits", 100}}));
+    EXPECT_TRUE(Matches(o[2], {{"candidate", "6^4+1"}, {"a", 2}, {"max_error", 0.125}, {"digits", 4}}));
+    EXPECT_TRUE(Matches(o[3], {{"type", "probable_prime"}, {"form", "cyclotomic"}, {"candidate", "Phi(5, 10)"},
+                             {"k", nullptr}, {"b", 10}, {"n", 5}, {"c", nullptr}, {"a", 7}, {"digits", 5}}));
+    EXPECT_TRUE(Matches(o[4], {{"type", "composite"}, {"form", "cyclotomic"}, {"candidate", "Phi(7, 10)"},
+                             {"proof", "prp"}, {"a", 3}, {"verification", false}, {"residue", nullptr},
+                             {"exponent", "(N-1)/2"}}));
+    for (const json& j : o) EXPECT_FALSE(j.contains("proof") && j.at("type") == "probable_prime");
+}
+
 TEST_F(ResultLogJson, EachLineTakesTheStartOfItsOwnCandidate) {
     const Candidate outer{3, 2, 6, 1}, inner{3, 2, 6, -1};
     {
@@ -402,8 +577,16 @@ TEST_F(ResultLogJson, EachLineTakesTheStartOfItsOwnCandidate) {
         }
     }
     log.ReportComposite(outer, 2, 0, false);  // no test under way: no time taken
+    {
+        const CandidateTimer phi(log, ResultNumber::Cyclotomic(6, 2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        log.PrintVerbose(CyclotomicCompositeLine(6, 2, 5));
+        log.ReportComposite({0, 2, 6, 0}, 2, 0, false);  // the same words, not the same number
+    }
     const std::vector<json> o = objects();
-    ASSERT_EQ(o.size(), 3u);
+    ASSERT_EQ(o.size(), 5u);
+    EXPECT_GE(o[3].at("seconds").get<double>(), 0.03);
+    EXPECT_EQ(o[4].at("seconds").get<double>(), 0.0);
     EXPECT_LT(o[0].at("seconds").get<double>(), o[1].at("seconds").get<double>());
     EXPECT_GE(o[1].at("seconds").get<double>(), 0.03);
     EXPECT_LT(o[1].at("start").get<std::string>(), o[0].at("start").get<std::string>());

@@ -37,7 +37,7 @@ TEST_F(SettingsTest, TableHoldsEveryKeyOnceWithItsStoredName) {
         "VerifierFilename", "FileLine", "Running", "Info", "Screen", "File", "PrintDate", "ViewLog", "JsonResults",
         "TrayIcon", "NoIcon", "isHidden", "isMinimized", "Service", "Priority", "ExtendedMenu",
         "nbIter", "WThreadPriority", "bPMax", "PMax", "OnlyFactors", "VerifComposites", "Morehead",
-        "Use16bitBRT", "NoSSE2", "NoAVX", "cpu", "vendor", "xmm", "xmm_test", "gap", "lat64k", "L1cache",
+        "Use16bitBRT", "NoSSE2", "NoAVX", "NoWeighted", "cpu", "vendor", "xmm", "xmm_test", "gap", "lat64k", "L1cache",
         "L2cache", "L3cache"};
     std::set<std::string> keys;
     for (const SettingRow& row : SettingsTable()) EXPECT_TRUE(keys.insert(row.key).second) << row.key;

@@ -17,6 +17,7 @@
 #include "arith/kernels/KernelFamily.h"
 #include "search/CheckpointFile.h"
 #include "shell/Startup.h"
+#include "tests/PowerRunWeighted.h"
 
 namespace numen {
 namespace {
@@ -168,8 +169,10 @@ protected:
         SetCurrentProcessorProfile(profile);
         ChooseKernelFamilies(ProcessorProfile{}, false, false);   // products: the plain family, as before start-up
         ForceSquaringKernels(squaring);
+        SetWeightedRuns(weighted, 0);
     }
     const fs::path cwd = fs::current_path();
+    const bool weighted = WeightedRunsEnabled();
     const ProcessorProfile profile = CurrentProcessorProfile();
     const KernelFamily& squaring = SquaringKernels();
 };
@@ -211,6 +214,17 @@ TEST_F(StartupSessionTest, StartInAFolderPublishesTheProfileAndTheKernelsTheSett
     // A second start in the same folder while the session holds it.
     Session second;
     EXPECT_FALSE(StartSession(folder, second, error));
+}
+
+// NoWeighted reaches the runs through the start, default on.
+TEST_F(StartupSessionTest, NoWeightedKeepsTheBase2RunsOnTheExactPath) {
+    StartEngine(ini);
+    EXPECT_TRUE(WeightedRunsEnabled());
+    EXPECT_TRUE(UsesWeightedTransform(3, 100000, 1));
+    put(contents() + "NoWeighted=1\n");  // the tuning keys kept: no second latency sweep
+    EXPECT_EQ(StartEngine(ini).NoWeighted, 1);
+    EXPECT_FALSE(WeightedRunsEnabled());
+    EXPECT_FALSE(UsesWeightedTransform(3, 100000, 1));
 }
 
 }  // namespace

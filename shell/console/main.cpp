@@ -26,6 +26,7 @@
 #include "shell/RunControl.h"
 #include "shell/Startup.h"
 #include "shell/console/ConsoleOutput.h"
+#include "tests/PowerRunWeighted.h"
 
 #include <pthread.h>
 #include <time.h>
@@ -123,6 +124,8 @@ void PrintProfile(const ProcessorProfile& p, const Session& session, const fs::p
     std::printf("  kernels           %s for squares, %s for products\n", SquaringKernels().name,
                 ProductKernels().name);
     std::printf("  GFN carry pass    %s\n", GfnCarryVariantName(GfnCarryKernels()));
+    std::printf("  base-2 runs       %s\n", WeightedRunsEnabled() ? "weighted transform with the error check"
+                                                                 : "exact square and fold (NoWeighted set)");
 }
 
 int RunProfile(const fs::path& folder) {

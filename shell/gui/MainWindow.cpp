@@ -28,6 +28,7 @@
 
 #include "platform/Autostart.h"
 #include "platform/Priority.h"
+#include "report/ProgramVersion.h"
 #include "search/SearchJob.h"
 #include "shell/FieldNormalisation.h"
 #include "shell/gui/OptionDialogs.h"
@@ -304,7 +305,8 @@ void MainWindow::buildMenus() {
     add(helpMenu, Command::Records, [this] { RecordsDialog(this).exec(); });
     add(helpMenu, Command::About, [this] {
         QMessageBox::about(this, "About Numen",
-                           "Numen\nSearches for and proves large primes of special forms.\nVersion 0.1");
+                           QString("Numen\nSearches for and proves large primes of special forms.\nVersion %1")
+                               .arg(kProgramVersion));
     });
 }
 

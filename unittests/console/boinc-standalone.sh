@@ -2,8 +2,9 @@
 # numen-boinc in the BOINC API's standalone mode (no client): a one-line
 # File-mode list gives the same result files as numen-console, a restart
 # after the end delivers them again unchanged, a missing list fails with
-# status 5, and a stop by signal ends as "temporary exit" and continues to
-# the end at the next start.
+# status 5, a stop by signal ends as "temporary exit" and continues to the
+# end at the next start, and a damaged checkpoint is resumed from the
+# previous one with the line that says so.
 #   boinc-standalone.sh NUMEN_BOINC NUMEN_CONSOLE
 set -u
 boinc="$(realpath "$1")"
@@ -95,6 +96,34 @@ status=$?
 grep -q "^Continue:" "$work/long/out.txt" || fail "the second start did not continue: $(head -2 "$work/long/out.txt")"
 [ "$(key "$work/long/work" FileLine)" = 60 ] || fail "continued: FileLine $(key "$work/long/work" FileLine), expected 60"
 [ -e "$work/long/Numen.txt" ] || fail "continued: no Numen.txt delivered"
+
+# A large candidate (it keeps a checkpoint) stopped twice, so that the
+# second stop's write keeps the first as the previous copy; then the newer
+# record is damaged, and the run goes on from the older one and says so.
+slot "$work/damaged" $'3 110000\n' nbIter=1000 bPMax=1 PMax=1000000
+for round in 1 2; do
+    rm -f "$work/damaged/boinc_temporary_exit"
+    (cd "$work/damaged" && exec "$boinc" > "out$round.txt" 2> "err$round.txt") &
+    pid=$!
+    sleep 2
+    kill -INT "$pid"
+    wait "$pid"
+    [ -e "$work/damaged/boinc_temporary_exit" ] || fail "damaged: stop $round ended the run"
+done
+dta="$work/damaged/work/Numen.dta"
+if [ -s "$dta" ] && [ -s "$dta.prev" ]; then
+    printf '\377\377\377\377' | dd of="$dta" bs=1 seek=$(( $(stat -c %s "$dta") / 2 )) conv=notrunc 2> /dev/null
+    rm -f "$work/damaged/boinc_temporary_exit"
+    run_boinc "$work/damaged"
+    status=$?
+    [ "$status" -eq 0 ] || fail "damaged: exit $status"
+    notice="Numen.dta is damaged: resuming from the previous checkpoint."
+    grep -qF "$notice" "$work/damaged/work/Numen.log" || fail "damaged: no notice in Numen.log"
+    grep -qF "$notice" "$work/damaged/out.txt" || fail "damaged: no notice in the pane"
+    grep -q "^Done\." "$work/damaged/out.txt" || fail "damaged: the run did not end"
+else
+    fail "damaged: the stops left no checkpoint and previous copy"
+fi
 
 if [ "$failures" -gt 0 ]; then
     echo "$failures failure(s)"

@@ -28,6 +28,7 @@
 #include <boinc/error_numbers.h>
 
 #include "platform/Priority.h"
+#include "report/ResultLog.h"
 #include "search/FolderCheckpoint.h"
 #include "shell/FieldNormalisation.h"
 #include "shell/IniFile.h"
@@ -161,7 +162,13 @@ Outcome RunTask(const fs::path& slot, const sigset_t& stopSignals) {
     const bool listRun = session.settings.Mode1 == FileMode || session.settings.Mode1 == VerifierMode;
     BoincOutput output(listRun ? CountLines(session.folder / session.settings.VerifierFilename) : 1);
     RunControl control(session.folder, session.settings, output);
-    FolderCheckpoint folderStore(session.folder);
+    // The store's one line (a resume from the previous checkpoint) goes to
+    // the pane and "Numen.log" as the run's own lines do; only the worker
+    // reads the store, so only the worker writes through this log.
+    const Settings& s = session.settings;
+    ResultLog storeLog(&control, session.folder, OutputOptions{s.Screen != 0, s.File != 0, s.PrintDate != 0, false});
+    storeLog.setRunningFlag(&control.job().running);
+    FolderCheckpoint folderStore(session.folder, &storeLog);
     BoincGate gate;
     DeferredCheckpoint store(folderStore, gate, control.job().running);
     control.useCheckpointStore(&store);
