@@ -6,12 +6,14 @@
 // The rule. With k = 1 and c = +-1 the largest round-off of a square of
 // random balanced digits grows with the length; the bits per digit that
 // keep it near 0.2 (measured, arith/README.md) are close to
-//     B1(D) = 21.2 - 0.45 log2 D.
+//     B1(D) = 21.5 - 0.15 log2 D.
 // The weights' spread by k costs the sum of the squared weights over the
 // smallest one: with u falling from k to 1 that is D (k^2 - 1)/(2 ln k)
 // against D for k = 1, so the limit is
 //     B(D, k, c) = B1(D) - log2(F(k |c|)) / 2,   F(x) = (x^2 - 1)/(2 ln x), F(1) = 1,
 // |c| counted with k since it widens the spread and the wrapped terms alike.
+// D is a power of two or 3, 5 or 7 times one (MixedRadixPass.h); the latter
+// pay kSubArrayCost for the radix-p passes' part of the round-off.
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -28,12 +30,37 @@ namespace {
 
 constexpr double kLimitAtOne = 21.5;
 constexpr double kLimitSlope = 0.15;
+// Lengths of 3, 5 or 7 sub-arrays round like a power of two of about twice
+// their length (measured, arith/README.md): 0.1 bit less than their size
+// alone would give.
+constexpr double kSubArrayCost = 0.1;
 // Digit 0's base k 2^{e_1} must stay an exact double below 2^52.
 constexpr double kMostBits = 20.0;
 uint32_t Log2(uint32_t x) {
     uint32_t l = 0;
     while ((1u << (l + 1)) <= x) ++l;
     return l;
+}
+
+// D = p 2^s with p in {1, 3, 5, 7}: p, or 0 for any other D.
+uint32_t RadixOfDigits(uint32_t D) {
+    if (D == 0) return 0;
+    while (D % 2 == 0) D /= 2;
+    return D == 1 || D == 3 || D == 5 || D == 7 ? D : 0;
+}
+
+// The shortest sub-array the radix-p passes hand to the kernels (the
+// power-of-two lengths start at 32 elements as well).
+constexpr uint32_t kLeastSubArray = 32;
+
+// Whether D digits make a transform of this form: D from the least to the
+// most digits, p 2^s, and for p > 1 sub-arrays of at least kLeastSubArray
+// elements (D/2 elements for c > 0, so D even, D elements for c < 0).
+bool DigitCountServes(uint32_t D, bool negacyclic) {
+    const uint32_t p = RadixOfDigits(D);
+    if (p == 0 || D < kWeightedMinDigits || D > kWeightedMaxDigits) return false;
+    if (p == 1) return true;
+    return (negacyclic ? D / 2 : D) / p >= kLeastSubArray && (!negacyclic || D % 2 == 0);
 }
 
 uint32_t Magnitude(int32_t c) { return c < 0 ? uint32_t(0) - uint32_t(c) : uint32_t(c); }
@@ -46,7 +73,8 @@ double SpreadCost(double x) {
 }  // namespace
 
 double WeightedBitLimit(uint32_t digits, uint32_t k, int32_t c) {
-    const double base = kLimitAtOne - kLimitSlope * std::log2(double(digits));
+    const double base = kLimitAtOne - kLimitSlope * std::log2(double(digits)) -
+                        (RadixOfDigits(digits) > 1 ? kSubArrayCost : 0.0);
     return std::min(kMostBits, base - 0.5 * std::log2(SpreadCost(double(k) * double(Magnitude(c)))));
 }
 
@@ -54,17 +82,21 @@ WeightedPlan PlanWeighted(uint32_t k, uint32_t n, int32_t c) {
     WeightedPlan plan;
     if (k == 0 || c == 0 || Magnitude(c) > kWeightedMaxOffset) return plan;
     const double bits = double(n) + std::log2(double(k));
-    for (uint32_t D = kWeightedMinDigits; D <= kWeightedMaxDigits; D *= 2) {
-        const double limit = WeightedBitLimit(D, k, c);
-        if (bits / D > limit) continue;
-        plan.digits = D;
-        plan.elements = c > 0 ? D / 2 : D;
-        plan.bitsPerDigit = bits / D;
-        plan.limitBits = limit;
-        // Below the least useful bits (k too large for the lengths, or n
-        // too small), or digits of no bits at all: the exact path serves.
-        plan.served = plan.bitsPerDigit >= kWeightedMinBits && D <= n;
-        return plan;
+    // Ascending: 2^s, 5 2^{s-2}, 3 2^{s-1}, 7 2^{s-2}, 2^{s+1}, ...
+    for (uint32_t P = kWeightedMinDigits; P <= kWeightedMaxDigits; P *= 2) {
+        for (uint32_t D : {P, P / 4 * 5, P / 2 * 3, P / 4 * 7}) {
+            if (!DigitCountServes(D, c > 0)) continue;
+            const double limit = WeightedBitLimit(D, k, c);
+            if (bits / D > limit) continue;
+            plan.digits = D;
+            plan.elements = c > 0 ? D / 2 : D;
+            plan.bitsPerDigit = bits / D;
+            plan.limitBits = limit;
+            // Below the least useful bits (k too large for the lengths, or n
+            // too small), or digits of no bits at all: the exact path serves.
+            plan.served = plan.bitsPerDigit >= kWeightedMinBits && D <= n;
+            return plan;
+        }
     }
     return plan;
 }
@@ -84,7 +116,7 @@ void WeightedTransform::plan(uint32_t k, uint32_t n, int32_t c, const WeightedSe
 
 void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D, const WeightedSettings& settings) {
     if (k == 0 || c == 0 || Magnitude(c) > kWeightedMaxOffset || D < kWeightedMinDigits || D > kWeightedMaxDigits ||
-        (D & (D - 1)) != 0 || D > n || double(n) / D > kMostBits)
+        !DigitCountServes(D, c > 0) || D > n || double(n) / D > kMostBits)
         throw ArithmeticFault("weighted transform: unsupported number or digit count");
     // Built aside and taken over whole, reusing the old buffer.
     std::unique_ptr<WeightedState> old = std::move(state_);
@@ -99,16 +131,24 @@ void WeightedTransform::planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t D
     if (st->modulus.compareInt(1) <= 0) throw ArithmeticFault("weighted transform: modulus below 2");
     st->negacyclic = c > 0;
     st->digits = D;
-    st->logDigits = Log2(D);
+    st->lowBits = n / D;
     st->length = st->negacyclic ? D / 2 : D;
-    const GfnShape shape = GfnChooseShape(st->length, settings.l2Bytes, settings.lat64k, settings.family->avxLevel > 0);
+    // p sub-arrays of the kernels' shape for length / p, one after the other.
+    st->radix = RadixOfDigits(D);
+    const GfnShape shape =
+        GfnChooseShape(st->length / st->radix, settings.l2Bytes, settings.lat64k, settings.family->avxLevel > 0);
     st->rowLength = shape.rowLength;
-    st->rows = shape.rows;
+    st->kernelRows = shape.rows;
+    st->rows = st->radix * shape.rows;
     st->rowShift = Log2(st->rowLength);
     st->gap = shape.onePass() ? 0 : uint32_t(std::max(settings.gap, 0));
     st->buffer.reserve(st->elementCount());
     st->array = st->buffer.first();
-    st->tables = &KernelTablesFor(st->rowLength, st->rows);
+    st->tables = &KernelTablesFor(st->rowLength, st->kernelRows);
+    st->mixed = MixedRadixTablesFor(st->radix, st->rowLength, st->kernelRows, st->rowStride(),
+                                    settings.family->avxLevel > 0);
+    st->digitWidth.assign(D, 0);
+    for (uint32_t j = 1; j < D; ++j) st->digitWidth[j] = uint8_t(st->exponent(j + 1) - st->exponent(j));
 
     st->firstExponent = st->exponent(1);
     st->base0 = std::ldexp(double(k), int(st->firstExponent));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "arith/BigInt.h"
+#include "arith/MixedRadixPass.h"
 #include "arith/TransformBuffer.h"
 #include "arith/WeightedTransform.h"
 #include "arith/kernels/Complex.h"
@@ -23,14 +24,20 @@ struct WeightedLayout {
     int32_t c = 0;
     BigInt modulus;           // N, for the read-out's last correction
     bool negacyclic = false;  // c > 0: digit pairs in D/2 elements; c < 0: one digit per element
-    uint32_t digits = 0;      // D
-    uint32_t logDigits = 0;   // log2 D
+    uint32_t digits = 0;      // D = p 2^s, p = radix
+    uint32_t lowBits = 0;     // floor(n / D), the narrower digits' bits
     uint32_t length = 0;      // elements of the transform: D/2 or D
-    uint32_t rowLength = 0;   // g, length when one-pass
-    uint32_t rows = 0;        // b, 1 when one-pass
+    uint32_t radix = 1;       // p: 1, or 3, 5, 7 sub-arrays (MixedRadixPass.h)
+    uint32_t rowLength = 0;   // g, a sub-array's length when one-pass
+    uint32_t kernelRows = 0;  // b of each sub-array, 1 when one-pass
+    uint32_t rows = 0;        // buffer rows: p b
     uint32_t gap = 0;         // padding after each row (0 one-pass)
     uint32_t rowShift = 0;    // log2 g
-    const KernelTables* tables = nullptr;
+    const KernelTables* tables = nullptr;  // a sub-array's (length / p)
+    MixedRadixTables mixed;   // the radix-p passes' rotations (radix > 1)
+    // Bits of digit j >= 1 (e_{j+1} - e_j), per digit: the carry pass
+    // reads them instead of dividing by D.
+    std::vector<uint8_t> digitWidth;
 
     // Digit 0's base k 2^{e_1} and its reciprocal; e_1.
     double base0 = 0, inverseBase0 = 0;
@@ -54,12 +61,11 @@ struct WeightedLayout {
 
     uint32_t rowStride() const { return rowLength + gap; }
     uint32_t elementCount() const { return rows * rowStride(); }
-    // e_j = ceil(j n / D), for 0 <= j <= D (e_D = n).
-    uint32_t exponent(uint32_t j) const {
-        return uint32_t((uint64_t(j) * n + digits - 1) >> logDigits);
-    }
+    // e_j = ceil(j n / D), for 0 <= j <= D (e_D = n): a division, for
+    // the planner and the read-out.
+    uint32_t exponent(uint32_t j) const { return uint32_t((uint64_t(j) * n + digits - 1) / digits); }
     // Bits of digit j >= 1: e_{j+1} - e_j.
-    uint32_t digitBits(uint32_t j) const { return exponent(j + 1) - exponent(j); }
+    uint32_t digitBits(uint32_t j) const { return digitWidth[j]; }
     // The rotation of element j (negacyclic).
     void rotation(uint32_t j, double& cosine, double& sine) const {
         const uint32_t r = j >> rowShift, col = j & (rowLength - 1);

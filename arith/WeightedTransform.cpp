@@ -449,24 +449,27 @@ BigInt WeightedTransform::value() const {
     return x;
 }
 
-void SquareWeightedElements(const WeightedState& st) {
+namespace {
+
+// The kernels' square of one sub-array (length / radix elements).
+void SquareSubArray(const WeightedState& st, Complex* sub) {
     const KernelFamily& family = *st.settings.family;
     const KernelTables& tables = *st.tables;
-    if (st.rows == 1) {
-        family.rowSquare(st.array, st.length, 1, 0, tables);
+    const uint32_t g = st.rowLength, b = st.kernelRows, step = family.columnsPerCall, stride = st.rowStride();
+    if (b == 1) {
+        family.rowSquare(sub, g, 1, 0, tables);
         return;
     }
-    const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall, stride = st.rowStride();
-    for (uint32_t col = 0; col < g; col += step) family.columnForward(st.array + col, b, stride, tables);
-    family.rowSquare(st.array, g, b, st.gap, tables);
-    for (uint32_t col = 0; col < g; col += step) family.columnInverse(st.array + col, b, stride, tables);
+    for (uint32_t col = 0; col < g; col += step) family.columnForward(sub + col, b, stride, tables);
+    family.rowSquare(sub, g, b, st.gap, tables);
+    for (uint32_t col = 0; col < g; col += step) family.columnInverse(sub + col, b, stride, tables);
 }
 
-void MultiplyWeightedElements(const WeightedState& st, Complex* other) {
+// The kernels' product of one sub-array by the same one of `other`.
+void MultiplySubArray(const WeightedState& st, Complex* a, Complex* other) {
     const KernelFamily& family = *st.settings.family;
     const KernelTables& tables = *st.tables;
-    Complex* a = st.array;
-    const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall, stride = st.rowStride();
+    const uint32_t g = st.rowLength, b = st.kernelRows, step = family.columnsPerCall, stride = st.rowStride();
     if (b == 1) {
         family.rowForward(a, g, 0, tables);
         family.rowForward(other, g, 0, tables);
@@ -487,6 +490,25 @@ void MultiplyWeightedElements(const WeightedState& st, Complex* other) {
         family.rowInverse(rowA, g, r, tables);
     }
     for (uint32_t col = 0; col < g; col += step) family.columnInverse(a + col, b, stride, tables);
+}
+
+}  // namespace
+
+// A length of p sub-arrays: the radix-p pass, the kernels on each, the
+// inverse pass (MixedRadixPass.h), which keeps length * conj(x (*) y).
+void SquareWeightedElements(const WeightedState& st) {
+    const size_t sub = size_t(st.kernelRows) * st.rowStride();
+    MixedRadixForward(st.array, st.mixed);
+    for (uint32_t q = 0; q < st.radix; ++q) SquareSubArray(st, st.array + q * sub);
+    MixedRadixInverse(st.array, st.mixed);
+}
+
+void MultiplyWeightedElements(const WeightedState& st, Complex* other) {
+    const size_t sub = size_t(st.kernelRows) * st.rowStride();
+    MixedRadixForward(st.array, st.mixed);
+    MixedRadixForward(other, st.mixed);
+    for (uint32_t q = 0; q < st.radix; ++q) MultiplySubArray(st, st.array + q * sub, other + q * sub);
+    MixedRadixInverse(st.array, st.mixed);
 }
 
 void WeightedTransform::square() { SquareWeightedElements(Planned(state_)); }

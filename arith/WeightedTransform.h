@@ -7,8 +7,8 @@
 // into the weights as in Percival, "Rapid multiplication modulo the sum and
 // difference of highly composite numbers", Math. Comp. 72, 2003).
 //
-// Digits. x = sum x_j P_j over D real digits (D a power of two) with the
-// place values
+// Digits. x = sum x_j P_j over D real digits (D a power of two, or 3, 5
+// or 7 times one: MixedRadixPass.h) with the place values
 //
 //     P_0 = 1,   P_j = k 2^{e_j}  (j >= 1),   e_j = ceil(j n / D),
 //
@@ -80,7 +80,7 @@ inline constexpr double kWeightedMinBits = 8.0;
 // What the planner decided for (k, n, c).
 struct WeightedPlan {
     bool served = false;      // false: keep the product-and-fold path
-    uint32_t digits = 0;      // D, a power of two
+    uint32_t digits = 0;      // D: 2^s, 3 2^s, 5 2^s or 7 2^s
     uint32_t elements = 0;    // complex elements: D/2 (c > 0) or D (c < 0)
     double bitsPerDigit = 0;  // (n + log2 k) / D
     double limitBits = 0;     // the rule's largest safe bits per digit at D
@@ -127,7 +127,8 @@ public:
     void plan(uint32_t k, uint32_t n, int32_t c);
     void plan(uint32_t k, uint32_t n, int32_t c, const WeightedSettings& settings);
     // The same with D chosen by the caller (tests and the round-off table):
-    // any power of two from kWeightedMinDigits on with D <= n.
+    // 2^s, 3 2^s, 5 2^s or 7 2^s from kWeightedMinDigits on with D <= n (the
+    // latter with sub-arrays of 32 elements or more).
     void planDigits(uint32_t k, uint32_t n, int32_t c, uint32_t digits, const WeightedSettings& settings);
     bool planned() const;
     uint32_t digitCount() const;   // D

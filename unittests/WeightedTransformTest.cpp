@@ -9,7 +9,9 @@
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <complex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arith/ArithmeticFault.h"
@@ -270,7 +272,7 @@ TEST(WeightedTransformTest, PlanBoundariesSquareCorrectly) {
                 const WeightedPlan at = PlanWeighted(k, n, c), above = PlanWeighted(k, n + 1, c);
                 ASSERT_TRUE(at.served) << k << " " << n;
                 EXPECT_EQ(at.digits, D) << k << " " << n;
-                EXPECT_EQ(above.digits, 2 * D) << k << " " << n;
+                EXPECT_EQ(above.digits, D / 4 * 5) << k << " " << n;  // the next length: 5 2^{s-2}
                 WeightedTransform t;
                 const double err = ExpectPower(t, f, k, n, c, D, 3, RandomExponent(12, rng));
                 EXPECT_LT(err, 0.3) << Name(f, k, n, c, D);
@@ -370,15 +372,15 @@ TEST(WeightedTransformTest, LargestDigitsSquareExactlyOrFault) {
 // own check) must compare to notice.
 TEST(WeightedTransformTest, CorruptedElementIsCaughtOrChangesTheResidue) {
     std::mt19937_64 rng(TestSeed() + 5);
-    for (int32_t c : {1, -1}) {
+    // 2^11 digits and two of the lengths of sub-arrays, 7 2^8 and 5 2^9.
+    for (const auto& [c, D] : {std::pair{1, 2048u}, std::pair{-1, 2048u}, std::pair{1, 1792u}, std::pair{-1, 2560u}}) {
         const uint32_t k = 3, n = 30000;
-        const WeightedPlan plan = PlanWeighted(k, n, c);
         const Mpz N = ModulusOf(k, n, c);
         const BigInt x = RandomResidue(N, rng);
         Mpz expected = ToMpz(x);
         mpz_powm_ui(expected, expected, 2, N);
         WeightedTransform t;
-        t.planDigits(k, n, c, plan.digits, SettingsFor(SquaringKernels()));
+        t.planDigits(k, n, c, D, SettingsFor(SquaringKernels()));
         const WeightedState& st = *t.state();
         const uint32_t j = 1 + uint32_t(rng() % (st.length - 1));
         // Element j's real coefficient is Re(conj(z w) / L) / u_j: a change of
@@ -394,24 +396,205 @@ TEST(WeightedTransformTest, CorruptedElementIsCaughtOrChangesTheResidue) {
         t.set(x);
         t.square();
         corrupt(0.5);
-        EXPECT_THROW(t.carry(), ArithmeticFault) << "c=" << c;
+        EXPECT_THROW(t.carry(), ArithmeticFault) << "c=" << c << " D=" << D;
 
         t.set(x);
         t.square();
         Complex* z = t.elementsForTest() + 3;
         z->re = std::numeric_limits<double>::quiet_NaN();
-        EXPECT_THROW(t.carry(), ArithmeticFault) << "c=" << c;
+        EXPECT_THROW(t.carry(), ArithmeticFault) << "c=" << c << " D=" << D;
 
         t.set(x);
         t.square();
         corrupt(1.0);
         EXPECT_LT(t.carry(), 0.3);
-        EXPECT_FALSE(SameValue(t.value(), expected)) << "c=" << c;
+        EXPECT_FALSE(SameValue(t.value(), expected)) << "c=" << c << " D=" << D;
 
         t.set(x);
         t.squareStep();
-        EXPECT_TRUE(SameValue(t.value(), expected)) << "c=" << c;
+        EXPECT_TRUE(SameValue(t.value(), expected)) << "c=" << c << " D=" << D;
     }
+}
+
+// ---- Lengths of p sub-arrays (p = 3, 5, 7; arith/MixedRadixPass.h) ----
+
+// The direct cyclic convolution of a and b, O(N^2).
+std::vector<std::complex<double>> Convolve(const std::vector<std::complex<double>>& a,
+                                           const std::vector<std::complex<double>>& b) {
+    const size_t N = a.size();
+    std::vector<std::complex<double>> out(N);
+    for (size_t i = 0; i < N; ++i)
+        for (size_t j = 0; j < N; ++j) out[(i + j) % N] += a[i] * b[j];
+    return out;
+}
+
+Complex* ElementOf(const WeightedState& st, Complex* array, uint32_t j) {
+    return array + size_t(j / st.rowLength) * st.rowStride() + j % st.rowLength;
+}
+
+// The largest distance of the buffer from length * conj(expected), over the
+// largest entry of that.
+double RelativeDistance(const WeightedState& st, Complex* array, const std::vector<std::complex<double>>& expected) {
+    double dist = 0, largest = 0;
+    for (uint32_t j = 0; j < st.length; ++j) {
+        const std::complex<double> want = double(st.length) * std::conj(expected[j]);
+        const Complex* z = ElementOf(st, array, j);
+        dist = std::max(dist, std::abs(std::complex<double>(z->re, z->im) - want));
+        largest = std::max(largest, std::abs(want));
+    }
+    return dist / largest;
+}
+
+// The radix-p passes around the kernels keep the kernels' convention: a
+// buffer of p sub-arrays comes back as length * conj(x (*) x), and the
+// product as length * conj(x (*) y), against the direct convolution, for
+// p = 3, 5, 7, one-pass sub-arrays and (2048 elements: 32 rows of 64 with
+// lat64k 6 and no L2, one pass in the fast families) two-pass ones, every
+// family. A wrong sign or scale of a rotation moves entries by their size.
+TEST(WeightedMixedLengthsTest, SubArrayPassesKeepTheKernelsConvention) {
+    std::mt19937_64 rng(TestSeed() + 20);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (uint32_t p : {3u, 5u, 7u}) {
+        for (uint32_t M : {32u, 256u, 2048u}) {
+            if (M == 2048 && p != 3) continue;
+            const uint32_t N = p * M;
+            std::vector<std::complex<double>> x(N), y(N);
+            for (auto& v : x) v = {unit(rng), unit(rng)};
+            for (auto& v : y) v = {unit(rng), unit(rng)};
+            const auto xx = Convolve(x, x), xy = Convolve(x, y);
+            for (const KernelFamily* f : AllFamilies()) {
+                // c < 0: N elements; the data goes straight into the buffer.
+                WeightedTransform t;
+                t.planDigits(3, 16 * N, -1, N, {f, 0, 6, 1});
+                const WeightedState& st = *t.state();
+                const std::string name = std::string(f->name) + " p=" + std::to_string(p) + " M=" + std::to_string(M);
+                ASSERT_EQ(st.radix, p) << name;
+                ASSERT_EQ(st.rows, p * st.kernelRows) << name;
+                if (M == 2048 && f->avxLevel == 0) {
+                    ASSERT_EQ(st.kernelRows, 32u) << name;
+                }
+                auto load = [&](Complex* array, const std::vector<std::complex<double>>& v) {
+                    for (uint32_t j = 0; j < N; ++j) *ElementOf(st, array, j) = {v[j].real(), v[j].imag()};
+                };
+                load(t.elementsForTest(), x);
+                SquareWeightedElements(st);
+                EXPECT_LT(RelativeDistance(st, t.elementsForTest(), xx), 1e-12) << name;
+
+                std::vector<Complex> other(st.elementCount());
+                load(t.elementsForTest(), x);
+                load(other.data(), y);
+                MultiplyWeightedElements(st, other.data());
+                EXPECT_LT(RelativeDistance(st, t.elementsForTest(), xy), 1e-12) << name;
+            }
+        }
+    }
+}
+
+// x^2, 5 x^2, times y less 2, squared plus 3 at p sub-arrays of M
+// elements in the given form and settings, at the rule's bits: mpz's, the
+// factor unchanged, the round-off below 0.3.
+void ExpectStepsMatchGmp(const KernelFamily& f, uint32_t p, int32_t c, uint32_t M, const WeightedSettings& settings,
+                         bool twoPass, std::mt19937_64& rng) {
+    const uint32_t D = (c > 0 ? 2 : 1) * p * M, k = 3;
+    const uint32_t n = uint32_t(D * WeightedBitLimit(D, k, c)) - 2;
+    const std::string name = Name(f, k, n, c, D);
+    WeightedTransform x;
+    x.planDigits(k, n, c, D, settings);
+    WeightedTransform y(x);  // the same plan, without planning twice
+    ASSERT_EQ(x.state()->radix, p) << name;
+    ASSERT_EQ(x.state()->kernelRows > 1, twoPass) << name;
+    const Mpz N = ModulusOf(k, n, c);
+    const BigInt vx = RandomResidue(N, rng), vy = RandomResidue(N, rng);
+    x.set(vx);
+    y.set(vy);
+    Mpz expected = ToMpz(vx);
+    const Mpz my = ToMpz(vy);
+    x.squareStep();
+    x.multiplySmall(5);
+    x.multiply(y, -2);
+    x.square();
+    x.carry(3);
+    mpz_mul(expected, expected, expected);
+    mpz_mul_ui(expected, expected, 5);
+    mpz_mul(expected, expected, my);
+    mpz_sub_ui(expected, expected, 2);
+    mpz_mul(expected, expected, expected);
+    mpz_add_ui(expected, expected, 3);
+    mpz_mod(expected, expected, N);
+    EXPECT_TRUE(SameValue(x.value(), expected)) << name;
+    EXPECT_TRUE(SameValue(y.value(), my)) << name << ": the factor changed";
+    EXPECT_LT(x.maxError(), 0.3) << name;
+}
+
+// Squares, small multiples and products at every new radix, both forms,
+// one-pass sub-arrays of 1024 elements, every family.
+TEST(WeightedMixedLengthsTest, OnePassStepsMatchGmp) {
+    std::mt19937_64 rng(TestSeed() + 21);
+    for (const KernelFamily* f : AllFamilies())
+        for (uint32_t p : {3u, 5u, 7u})
+            for (int32_t c : {1, -1}) ExpectStepsMatchGmp(*f, p, c, 1024, SettingsFor(*f), false, rng);
+}
+
+// The same with two-pass sub-arrays: no L2 puts 4096 elements in rows of
+// 256. The fast families take one pass up to 32768, so 65536 for them, and
+// there one form per radix (the form changes only the carry pass, which
+// the one-pass sub-arrays test with p buffer rows; the shape is the same).
+TEST(WeightedMixedLengthsTest, TwoPassStepsMatchGmp) {
+    std::mt19937_64 rng(TestSeed() + 23);
+    for (const KernelFamily* f : AllFamilies()) {
+        for (uint32_t p : {3u, 5u, 7u}) {
+            for (int32_t c : {1, -1}) {
+                if (f->avxLevel > 0 && (c > 0) != (p == 3)) continue;
+                ExpectStepsMatchGmp(*f, p, c, f->avxLevel > 0 ? 65536 : 4096, {f, 0, 0, 1}, true, rng);
+            }
+        }
+    }
+}
+
+// The rule at the new lengths. The candidates between 2^{s+2} and 2^{s+3}
+// are q 2^s, q = 4 .. 7: n at the largest bits of q 2^s is planned there
+// and n + 1 at (q + 1) 2^s, and the power comes out right; any plan's D is
+// one planDigits takes, and D never falls as n grows; planDigits refuses
+// other digit counts and sub-arrays below 32 elements.
+TEST(WeightedMixedLengthsTest, PlanBoundariesOfTheNewLengths) {
+    std::mt19937_64 rng(TestSeed() + 22);
+    const KernelFamily& f = Fastest();
+    for (uint32_t k : {1u, 3u, 1001u}) {
+        for (int32_t c : {1, -1}) {
+            for (uint32_t s : {7u, 11u}) {
+                for (uint32_t q : {4u, 5u, 6u, 7u}) {
+                    const uint32_t D = q << s;
+                    const double bits = WeightedBitLimit(D, k, c);
+                    const uint32_t n = uint32_t(std::floor(bits * D - std::log2(double(k))));
+                    const WeightedPlan at = PlanWeighted(k, n, c), above = PlanWeighted(k, n + 1, c);
+                    ASSERT_TRUE(at.served) << k << " " << n;
+                    EXPECT_EQ(at.digits, D) << k << " " << n << " " << c;
+                    EXPECT_EQ(above.digits, (q + 1) << s) << k << " " << n << " " << c;
+                    WeightedTransform t;
+                    const double err = ExpectPower(t, f, k, n, c, D, 3, RandomExponent(12, rng));
+                    EXPECT_LT(err, 0.3) << Name(f, k, n, c, D);
+                }
+            }
+        }
+    }
+    for (int32_t c : {1, -1}) {
+        uint32_t last = 0;
+        for (uint32_t n = 1500; n < (1u << 21); n = n * 9 / 8) {
+            const WeightedPlan p = PlanWeighted(3, n, c);
+            ASSERT_TRUE(p.served) << n;
+            EXPECT_GE(p.digits, last) << n;
+            last = p.digits;
+            WeightedTransform t;
+            EXPECT_NO_THROW(t.planDigits(3, n, c, p.digits, SettingsFor(f))) << n << " D=" << p.digits;
+        }
+    }
+    WeightedTransform t;
+    EXPECT_THROW(t.planDigits(3, 90000, 1, 9 * 1024, SettingsFor(f)), ArithmeticFault);  // 9 2^10
+    EXPECT_THROW(t.planDigits(3, 90000, -1, 11 * 512, SettingsFor(f)), ArithmeticFault);
+    EXPECT_THROW(t.planDigits(3, 1500, 1, 3 * 32, SettingsFor(f)), ArithmeticFault);  // 16-element sub-arrays
+    EXPECT_THROW(t.planDigits(3, 1500, -1, 7 * 16, SettingsFor(f)), ArithmeticFault);
+    EXPECT_NO_THROW(t.planDigits(3, 1500, 1, 3 * 64, SettingsFor(f)));
+    EXPECT_NO_THROW(t.planDigits(3, 1500, -1, 7 * 32, SettingsFor(f)));
 }
 
 // The round-off table of arith/README.md (not run by default):
@@ -420,41 +603,64 @@ TEST(WeightedTransformTest, CorruptedElementIsCaughtOrChangesTheResidue) {
 // residue at the rule's bits per digit, and the most bits (in steps of a
 // quarter) whose round-off stays at or below 0.25, in the fastest family
 // this host runs (the double-precision families round worst).
+// The largest round-off of three squares of a random residue at `bits`
+// per digit (the guard's value when it faults).
+double RoundOffAt(const KernelFamily& f, uint32_t k, int32_t c, uint32_t D, double bits, std::mt19937_64& rng) {
+    const uint32_t n = uint32_t(bits * D - std::log2(double(k)));
+    double err = 0;
+    try {
+        WeightedTransform t;
+        t.planDigits(k, n, c, D, SettingsFor(f));
+        t.set(RandomResidue(ModulusOf(k, n, c), rng));
+        for (int s = 0; s < 3; ++s) err = std::max(err, t.squareStep());
+    } catch (const ArithmeticFault&) {
+        err = kWeightedErrorLimit;
+    }
+    return err;
+}
+
+// One row of the tables: the round-off at the rule's bits, and the most
+// bits (quarter steps up from the rule's, rounded down) at or below 0.25.
+void PrintRoundOffRow(const KernelFamily& f, uint32_t k, int32_t c, uint32_t D, std::mt19937_64& rng) {
+    const double limit = WeightedBitLimit(D, k, c);
+    const double atLimit = limit >= 1 ? RoundOffAt(f, k, c, D, limit, rng) : -1;
+    double best = 0, bestErr = 0;
+    for (double bits = std::max(1.0, std::floor(limit)); bits <= 20; bits += 0.25) {
+        const double err = RoundOffAt(f, k, c, D, bits, rng);
+        if (err > 0.25) break;
+        best = bits;
+        bestErr = err;
+    }
+    uint32_t p = D, s = 0;
+    while (p % 2 == 0) {
+        p /= 2;
+        ++s;
+    }
+    std::printf("c=%+d k=%u D=%u*2^%u rule=%.2f err=%.4f  measured=%.2f err=%.4f\n", c, k, p, s, limit, atLimit, best,
+                bestErr);
+    std::fflush(stdout);
+}
+
 TEST(WeightedTransformTest, DISABLED_RoundOffTable) {
     std::mt19937_64 rng(2026);
     const KernelFamily& f = Fastest();
     std::printf("family %s\n", f.name);
-    auto measure = [&](uint32_t k, int32_t c, uint32_t D, double bits) {
-        const uint32_t n = uint32_t(bits * D - std::log2(double(k)));
-        double err = 0;
-        try {
-            WeightedTransform t;
-            t.planDigits(k, n, c, D, SettingsFor(f));
-            t.set(RandomResidue(ModulusOf(k, n, c), rng));
-            for (int s = 0; s < 3; ++s) err = std::max(err, t.squareStep());
-        } catch (const ArithmeticFault&) {
-            err = kWeightedErrorLimit;
-        }
-        return err;
-    };
-    for (int32_t c : {1, -1}) {
-        for (uint32_t k : {1u, 3u, 63u, 1023u, 65535u}) {
-            for (uint32_t D = 1u << 11; D <= (1u << 21); D *= 4) {
-                const double limit = WeightedBitLimit(D, k, c);
-                const double atLimit = limit >= 1 ? measure(k, c, D, limit) : -1;
-                double best = 0, bestErr = 0;
-                for (double bits = std::max(1.0, std::floor(limit)); bits <= 20; bits += 0.25) {
-                    const double err = measure(k, c, D, bits);
-                    if (err > 0.25) break;
-                    best = bits;
-                    bestErr = err;
-                }
-                std::printf("c=%+d k=%u D=2^%d rule=%.2f err=%.4f  measured=%.2f err=%.4f\n", c, k,
-                            int(std::log2(double(D))), limit, atLimit, best, bestErr);
-                std::fflush(stdout);
-            }
-        }
-    }
+    for (int32_t c : {1, -1})
+        for (uint32_t k : {1u, 3u, 63u, 1023u, 65535u})
+            for (uint32_t D = 1u << 11; D <= (1u << 21); D *= 4) PrintRoundOffRow(f, k, c, D, rng);
+}
+
+// The same at the lengths of p sub-arrays beside their powers of two (the
+// second table of arith/README.md):
+//   numen-unittests --gtest_also_run_disabled_tests --gtest_filter='*RoundOffTableMixed*'
+TEST(WeightedMixedLengthsTest, DISABLED_RoundOffTableMixed) {
+    std::mt19937_64 rng(2027);
+    const KernelFamily& f = Fastest();
+    std::printf("family %s\n", f.name);
+    for (int32_t c : {1, -1})
+        for (uint32_t k : {1u, 3u, 63u, 1023u})
+            for (uint32_t s : {10u, 14u, 18u})
+                for (uint32_t q : {4u, 5u, 6u, 7u, 8u}) PrintRoundOffRow(f, k, c, q << s, rng);
 }
 
 }  // namespace
