@@ -100,7 +100,7 @@ grep -q "^Continue:" "$work/long/out.txt" || fail "the second start did not cont
 # A large candidate (it keeps a checkpoint) stopped twice, so that the
 # second stop's write keeps the first as the previous copy; then the newer
 # record is damaged, and the run goes on from the older one and says so.
-slot "$work/damaged" $'3 110000\n' nbIter=1000 bPMax=1 PMax=1000000
+slot "$work/damaged" $'3 200000\n' nbIter=1000 bPMax=1 PMax=1000000
 for round in 1 2; do
     rm -f "$work/damaged/boinc_temporary_exit"
     (cd "$work/damaged" && exec "$boinc" > "out$round.txt" 2> "err$round.txt") &
