@@ -230,23 +230,16 @@ void GfnTransform::multiply(const GfnTransform& y) {
     for (uint32_t c = 0; c < g; c += step) family.columnInverse(st.array + c, b, stride, tables);
 }
 
-// The difference of the two digit vectors, carried into [0, B) with the
-// carry out of the top subtracted at d_0 (B^m = -1), until no carry is left:
-// then the digits are the residue itself, below B^m, and zero only for a
-// multiple of N. Three rounds settle every residue but -1 (= B^m, which m
-// digits below B cannot hold and the rounds pass around for ever): a fourth
-// round means not zero.
-bool GfnTransform::sameValue(const GfnTransform& y) const {
-    const GfnState& st = Planned(state_);
-    const GfnState& other = Planned(y.state_);
-    if (&y == this) return true;
-    if (other.length != st.length || other.radixValue != st.radixValue)
-        throw ArithmeticFault("generalized-Fermat transform: values of two different moduli compared");
-    const size_t m = 2 * size_t(st.length);
-    std::vector<int32_t> dx(m), dy(m);
-    readDigits(dx.data());
-    y.readDigits(dy.data());
-    const int64_t B = st.radixValue;
+namespace {
+
+// x - y from digit vectors: the difference carried into [0, B) with the
+// carry out of the top subtracted at d_0 (B^m = -1), until no carry is
+// left; then the digits are the residue itself, below B^m, and zero only
+// for a multiple of N. Three rounds settle every residue but -1 (= B^m,
+// which m digits below B cannot hold and the rounds pass around for ever):
+// a fourth round means not zero.
+bool DifferenceIsZero(const std::vector<int32_t>& dx, const std::vector<int32_t>& dy, int64_t B) {
+    const size_t m = dx.size();
     std::vector<int64_t> d(m);
     for (size_t j = 0; j < m; ++j) d[j] = int64_t(dx[j]) - dy[j];
     int64_t top = 0;
@@ -263,6 +256,55 @@ bool GfnTransform::sameValue(const GfnTransform& y) const {
         if (top == 0) return std::all_of(d.begin(), d.end(), [](int64_t v) { return v == 0; });
     }
     return false;
+}
+
+// One digit difference into a chain of digits in [0, B): the carry out,
+// and whether the digit left is zero.
+inline bool CarryDigit(int64_t t, int64_t B, int64_t& carry) {
+    if (t == 0) {
+        carry = 0;
+        return true;
+    }
+    int64_t q = t / B, r = t % B;
+    if (r < 0) r += B, --q;
+    carry = q;
+    return r == 0;
+}
+
+}  // namespace
+
+// First in one pass over both arrays, no digit stored: the two halves'
+// chains of x - y (as in the carry pass) carried into [0, B) side by side.
+// When neither leaves a carry the difference is those digits, zero or not;
+// otherwise (digits of one value that differ at a carry, rare) the digit
+// vectors are read out and carried in full.
+bool GfnTransform::sameValue(const GfnTransform& y) const {
+    const GfnState& st = Planned(state_);
+    const GfnState& other = Planned(y.state_);
+    if (&y == this) return true;
+    if (other.length != st.length || other.radixValue != st.radixValue)
+        throw ArithmeticFault("generalized-Fermat transform: values of two different moduli compared");
+    const int64_t B = st.radixValue;
+    WeightWalk wx(st), wy(other);
+    int64_t carryLow = 0, carryHigh = 0;
+    bool zero = true;
+    for (uint32_t j = 0; j < st.length; ++j, wx.advance(), wy.advance()) {
+        const Complex* zx = st.element(j);
+        const Complex* zy = other.element(j);
+        const long double cx = wx.w.re, sx = wx.w.im, cy = wy.w.re, sy = wy.w.im;
+        // Differences of integers, exact in 80 bits; converted (a change
+        // of the x87 control word each) only where one is not zero.
+        const long double low = RoundX87(cx * zx->re - sx * zx->im) - RoundX87(cy * zy->re - sy * zy->im);
+        const long double high = RoundX87(sx * zx->re + cx * zx->im) - RoundX87(sy * zy->re + cy * zy->im);
+        if (low != 0 || carryLow != 0) zero &= CarryDigit(int64_t(low) + carryLow, B, carryLow);
+        if (high != 0 || carryHigh != 0) zero &= CarryDigit(int64_t(high) + carryHigh, B, carryHigh);
+    }
+    if (carryLow == 0 && carryHigh == 0) return zero;
+    const size_t m = 2 * size_t(st.length);
+    std::vector<int32_t> dx(m), dy(m);
+    readDigits(dx.data());
+    y.readDigits(dy.data());
+    return DifferenceIsZero(dx, dy, B);
 }
 
 void GfnTransform::carry(uint32_t a) {
