@@ -9,6 +9,7 @@ void RunSquareBench();
 void RunModularBench();
 void RunPrpBench();
 void RunWeightedBench();
+void RunGfnCheckBench();
 
 struct Topic {
     const char* name;
@@ -22,6 +23,7 @@ inline constexpr Topic kTopics[] = {
     {"modular", RunModularBench},
     {"prp", RunPrpBench},
     {"weighted", RunWeightedBench},
+    {"gfn-check", RunGfnCheckBench},
 };
 
 }  // namespace numen::bench
