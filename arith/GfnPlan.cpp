@@ -137,6 +137,25 @@ GfnTransform::GfnTransform(GfnTransform&&) noexcept = default;
 GfnTransform& GfnTransform::operator=(GfnTransform&&) noexcept = default;
 GfnTransform::~GfnTransform() = default;
 
+GfnTransform::GfnTransform(const GfnTransform& other) { *this = other; }
+
+GfnTransform& GfnTransform::operator=(const GfnTransform& other) {
+    if (this == &other) return *this;
+    if (!other.state_) {
+        state_.reset();
+        return *this;
+    }
+    // Taken out while the buffer grows, so a failed reserve leaves no plan.
+    std::unique_ptr<GfnState> st = state_ ? std::move(state_) : std::make_unique<GfnState>();
+    const GfnState& from = *other.state_;
+    st->buffer.reserve(from.elementCount());
+    static_cast<GfnPlanValues&>(*st) = from;
+    st->array = st->buffer.first();
+    std::copy_n(from.array, from.elementCount(), st->array);
+    state_ = std::move(st);
+    return *this;
+}
+
 bool GfnTransform::planned() const { return state_ != nullptr; }
 uint32_t GfnTransform::digitCount() const { return state_ ? 2 * state_->length : 0; }
 uint32_t GfnTransform::radix() const { return state_ ? state_->radixValue : 0; }

@@ -15,16 +15,16 @@
 
 namespace numen {
 
-struct GfnState {
+// Everything of a computation but its array: plain values and small
+// tables, copied as they are when a computation is copied.
+struct GfnPlanValues {
     GfnSettings settings{};
     uint32_t radixValue = 0;  // B
     uint32_t length = 0;      // L = m/2
     uint32_t rowLength = 0;   // g, L when one-pass
     uint32_t rows = 0;        // b, 1 when one-pass
     uint32_t gap = 0;         // padding of the two-pass rows at plan time (0 one-pass)
-    TransformBuffer buffer{1};
-    Complex* array = nullptr; // array A of the buffer
-    const KernelTables* tables = nullptr;  // the squaring kernels' tables of the shape
+    const KernelTables* tables = nullptr;  // the squaring kernels' tables of the shape (shared)
     double radix = 0, inverseRadix = 0;
     long double stepCot = 0, stepSin = 0;        // theta = -pi/(2L)
     std::vector<ExtendedComplex> rowStarts;      // (cos, sin) of -pi r/(2b)
@@ -38,6 +38,15 @@ struct GfnState {
     bool onePass() const { return rows == 1; }
     uint32_t rowStride() const { return rowLength + gap; }
     uint32_t elementCount() const { return rows * rowStride(); }
+};
+
+struct GfnState : GfnPlanValues {
+    TransformBuffer buffer{1};
+    Complex* array = nullptr;    // array A of the buffer
+    // The second factor's transform during multiply; reserved at the first
+    // product, never copied.
+    TransformBuffer factor{1};
+
     Complex* element(uint32_t j) const { return array + size_t(j / rowLength) * rowStride() + j % rowLength; }
 };
 

@@ -20,6 +20,7 @@
 // at the edge of the range absorbs it. It is bounded all the same, so that
 // a corrupted (NaN) buffer raises ArithmeticFault instead of looping.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <vector>
@@ -133,6 +134,8 @@ void RunPass(GfnState& st, long double h, bool fromSquare) {
     WrapCarries(st);
 }
 
+std::atomic<GfnSquareDisturbance> gDisturbance{nullptr};
+
 GfnState& Planned(const std::unique_ptr<GfnState>& state) {
     if (!state) throw ArithmeticFault("generalized-Fermat transform: no plan");
     return *state;
@@ -176,12 +179,132 @@ void GfnTransform::square() {
     const KernelTables& tables = *st.tables;
     if (st.onePass()) {
         family.rowSquare(st.array, st.length, 1, 0, tables);
+    } else {
+        const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall, stride = st.rowStride();
+        for (uint32_t c = 0; c < g; c += step) family.columnForward(st.array + c, b, stride, tables);
+        family.rowSquare(st.array, g, b, st.gap, tables);
+        for (uint32_t c = 0; c < g; c += step) family.columnInverse(st.array + c, b, stride, tables);
+    }
+    if (const GfnSquareDisturbance d = gDisturbance.load(std::memory_order_relaxed); d != nullptr)
+        d(st.array, st.length);
+}
+
+// The kernels of the exact products (TransformProduct.cpp) on the two
+// weighted arrays: forward both, conj(x y) per element, inverse, which
+// leaves L conj(x (*) y) exactly where square leaves L conj(x (*) x).
+void GfnTransform::multiply(const GfnTransform& y) {
+    GfnState& st = Planned(state_);
+    if (&y == this) {
+        square();
+        return;
+    }
+    const GfnState& other = Planned(y.state_);
+    if (other.length != st.length || other.radixValue != st.radixValue || other.rowLength != st.rowLength ||
+        other.rows != st.rows || other.gap != st.gap || other.settings.family != st.settings.family)
+        throw ArithmeticFault("generalized-Fermat transform: product of two different plans");
+    st.factor.reserve(st.elementCount());
+    Complex* f = st.factor.first();
+    std::copy_n(other.array, st.elementCount(), f);
+    const KernelFamily& family = *st.settings.family;
+    const KernelTables& tables = *st.tables;
+    if (st.onePass()) {
+        family.rowForward(st.array, st.length, 0, tables);
+        family.rowForward(f, st.length, 0, tables);
+        family.pointwiseMultiply(st.array, f, st.length);
+        family.rowInverse(st.array, st.length, 0, tables);
         return;
     }
     const uint32_t g = st.rowLength, b = st.rows, step = family.columnsPerCall, stride = st.rowStride();
-    for (uint32_t c = 0; c < g; c += step) family.columnForward(st.array + c, b, stride, tables);
-    family.rowSquare(st.array, g, b, st.gap, tables);
+    for (uint32_t c = 0; c < g; c += step) {
+        family.columnForward(st.array + c, b, stride, tables);
+        family.columnForward(f + c, b, stride, tables);
+    }
+    for (uint32_t r = 0; r < b; ++r) {
+        Complex* rowX = st.array + size_t(r) * stride;
+        Complex* rowY = f + size_t(r) * stride;
+        family.rowForward(rowX, g, r, tables);
+        family.rowForward(rowY, g, r, tables);
+        family.pointwiseMultiply(rowX, rowY, g);
+        family.rowInverse(rowX, g, r, tables);
+    }
     for (uint32_t c = 0; c < g; c += step) family.columnInverse(st.array + c, b, stride, tables);
+}
+
+namespace {
+
+// x - y from digit vectors: the difference carried into [0, B) with the
+// carry out of the top subtracted at d_0 (B^m = -1), until no carry is
+// left; then the digits are the residue itself, below B^m, and zero only
+// for a multiple of N. Three rounds settle every residue but -1 (= B^m,
+// which m digits below B cannot hold and the rounds pass around for ever):
+// a fourth round means not zero.
+bool DifferenceIsZero(const std::vector<int32_t>& dx, const std::vector<int32_t>& dy, int64_t B) {
+    const size_t m = dx.size();
+    std::vector<int64_t> d(m);
+    for (size_t j = 0; j < m; ++j) d[j] = int64_t(dx[j]) - dy[j];
+    int64_t top = 0;
+    for (int round = 0; round < 4; ++round) {
+        int64_t carry = -top;
+        for (size_t j = 0; j < m; ++j) {
+            const int64_t t = d[j] + carry;
+            int64_t q = t / B, r = t % B;
+            if (r < 0) r += B, --q;
+            d[j] = r;
+            carry = q;
+        }
+        top = carry;
+        if (top == 0) return std::all_of(d.begin(), d.end(), [](int64_t v) { return v == 0; });
+    }
+    return false;
+}
+
+// One digit difference into a chain of digits in [0, B): the carry out,
+// and whether the digit left is zero.
+inline bool CarryDigit(int64_t t, int64_t B, int64_t& carry) {
+    if (t == 0) {
+        carry = 0;
+        return true;
+    }
+    int64_t q = t / B, r = t % B;
+    if (r < 0) r += B, --q;
+    carry = q;
+    return r == 0;
+}
+
+}  // namespace
+
+// First in one pass over both arrays, no digit stored: the two halves'
+// chains of x - y (as in the carry pass) carried into [0, B) side by side.
+// When neither leaves a carry the difference is those digits, zero or not;
+// otherwise (digits of one value that differ at a carry, rare) the digit
+// vectors are read out and carried in full.
+bool GfnTransform::sameValue(const GfnTransform& y) const {
+    const GfnState& st = Planned(state_);
+    const GfnState& other = Planned(y.state_);
+    if (&y == this) return true;
+    if (other.length != st.length || other.radixValue != st.radixValue)
+        throw ArithmeticFault("generalized-Fermat transform: values of two different moduli compared");
+    const int64_t B = st.radixValue;
+    WeightWalk wx(st), wy(other);
+    int64_t carryLow = 0, carryHigh = 0;
+    bool zero = true;
+    for (uint32_t j = 0; j < st.length; ++j, wx.advance(), wy.advance()) {
+        const Complex* zx = st.element(j);
+        const Complex* zy = other.element(j);
+        const long double cx = wx.w.re, sx = wx.w.im, cy = wy.w.re, sy = wy.w.im;
+        // Differences of integers, exact in 80 bits; converted (a change
+        // of the x87 control word each) only where one is not zero.
+        const long double low = RoundX87(cx * zx->re - sx * zx->im) - RoundX87(cy * zy->re - sy * zy->im);
+        const long double high = RoundX87(sx * zx->re + cx * zx->im) - RoundX87(sy * zy->re + cy * zy->im);
+        if (low != 0 || carryLow != 0) zero &= CarryDigit(int64_t(low) + carryLow, B, carryLow);
+        if (high != 0 || carryHigh != 0) zero &= CarryDigit(int64_t(high) + carryHigh, B, carryHigh);
+    }
+    if (carryLow == 0 && carryHigh == 0) return zero;
+    const size_t m = 2 * size_t(st.length);
+    std::vector<int32_t> dx(m), dy(m);
+    readDigits(dx.data());
+    y.readDigits(dy.data());
+    return DifferenceIsZero(dx, dy, B);
 }
 
 void GfnTransform::carry(uint32_t a) {
@@ -264,6 +387,10 @@ float GfnTransform::unload(int32_t* digits) {
     }
     for (size_t j = 0; j < m; ++j) digits[j] = int32_t(coeff[j]);
     return err;
+}
+
+void SetGfnSquareDisturbance(GfnSquareDisturbance disturbance) {
+    gDisturbance.store(disturbance, std::memory_order_relaxed);
 }
 
 float GfnTransform::maxError() const { return Planned(state_).maxError; }

@@ -33,8 +33,11 @@
 // One GfnTransform object is one computation: it owns its buffer, shape,
 // weights, carries and largest error, and shares only the read-only kernel
 // tables (KernelTablesFor). Any number may exist at once, beside exact
-// products of any shape; one object is used by one thread at a time. The
-// x87 unit must be at 64-bit precision, round-to-nearest.
+// products of any shape; one object is used by one thread at a time. A
+// copy is a second computation at the same point (the array copied, the
+// kernel tables shared), which is what the error check of the power runs
+// keeps of its verified residues. The x87 unit must be at 64-bit
+// precision, round-to-nearest.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -97,6 +100,11 @@ public:
     GfnTransform();
     GfnTransform(GfnTransform&&) noexcept;
     GfnTransform& operator=(GfnTransform&&) noexcept;
+    // Deep copies: plan, array, carries and largest error (between passes).
+    // The copy reuses the target's buffer when it is large enough; a failed
+    // reserve (ArithmeticFault) leaves the target unplanned.
+    GfnTransform(const GfnTransform&);
+    GfnTransform& operator=(const GfnTransform&);
     ~GfnTransform();
 
     // Starts a powering modulo B^m + 1: m a power of two from 64 to 2^23,
@@ -125,6 +133,12 @@ public:
 
     // x := x^2, left in transformed, conjugated form for the carry pass.
     void square();
+    // x := x y, y of the same plan (same m, B, shape and family; else
+    // ArithmeticFault), both between passes; left as square leaves it, for
+    // the carry pass (carry(1) for the plain product). y is not changed: its
+    // forward transform is taken in a second array of this object, reserved
+    // at the first product. About 1.5 squares.
+    void multiply(const GfnTransform& y);
     // After square: x := a x^2 mod N, weighted, balanced digits. a >= 1.
     // Raises ArithmeticFault when the largest error reaches kGfnErrorLimit.
     // The multiplier scales the square's round-off by a: at the limit radix
@@ -143,6 +157,11 @@ public:
     // Raises ArithmeticFault when it reaches kGfnErrorLimit.
     float unload(int32_t* digits);
 
+    // Whether x and y (same m and B, both between passes) hold the same
+    // residue modulo B^m + 1: the exact digits of both read out and their
+    // difference carried to see whether it is a multiple of N. O(m).
+    bool sameValue(const GfnTransform& y) const;
+
     float maxError() const;
     void setMaxError(float error);
 
@@ -154,5 +173,11 @@ public:
 private:
     std::unique_ptr<GfnState> state_;
 };
+
+// A test seam: a function called on the array after every square (before
+// its carry pass), with L; null (the default) for none. Tests inject one
+// wrong coefficient through it to see the power runs' check catch it.
+using GfnSquareDisturbance = void (*)(Complex* array, uint32_t length);
+void SetGfnSquareDisturbance(GfnSquareDisturbance disturbance);
 
 }  // namespace numen

@@ -10,6 +10,7 @@ void RunModularBench();
 void RunPrpBench();
 void RunWeightedBench();
 void RunSmoothBench();
+void RunGfnCheckBench();
 
 struct Topic {
     const char* name;
@@ -24,6 +25,7 @@ inline constexpr Topic kTopics[] = {
     {"prp", RunPrpBench},
     {"weighted", RunWeightedBench},
     {"smooth", RunSmoothBench},
+    {"gfn-check", RunGfnCheckBench},
 };
 
 }  // namespace numen::bench

@@ -29,6 +29,8 @@
 //   bool stopRequested();                      polled once per step
 //   bool wantsVerifiedState();                 polled once per block: check now
 //   void verified(const GerbiczLiState<Residue>&);  a new verified residue
+// and may have (called when present):
+//   void rolledBack(const GerbiczLiState<Residue>&);  the walk goes back to it
 #pragma once
 
 #include <cstdint>
@@ -102,11 +104,15 @@ bool WalkPowerChecked(Ops& ops, Hooks& hooks, const BigInt& e, const GerbiczLiPl
     uint32_t blocks = 0;   // blocks since the verified state
     uint32_t done = state.stepsDone;
 
+    auto rolledBack = [&] {
+        if constexpr (requires { hooks.rolledBack(state); }) hooks.rolledBack(state);
+    };
     auto restart = [&] {
         x = state.x;
         done = state.stepsDone;
         blocks = 0;
         S.setUnsigned(0);
+        rolledBack();
     };
     // d == (y0 * dBefore)^(2^L) * a^S: S = hi * 2^L + lo, so the right side
     // is (y0 * dBefore * a^hi)^(2^L) * a^lo, and the last factor is L steps
@@ -199,6 +205,7 @@ bool WalkPowerChecked(Ops& ops, Hooks& hooks, const BigInt& e, const GerbiczLiPl
             return true;
         }
         ++counts.rollbacks;
+        rolledBack();
     }
     throw ArithmeticFault("power run gave two different tails from the same verified residue");
 }

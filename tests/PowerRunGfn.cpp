@@ -6,16 +6,28 @@
 // B. The checkpoint is the record with the start value a plus the
 // transform's own state file of the same bit index.
 //
+// The steps down to bit 1 go through the error check (GerbiczLi.h): the
+// walk over e >> 1, whose step at its bit j is the run's step at bit j + 1,
+// so a walk state after s steps is the run's residue before the step at
+// bit T - 1 - s. Checkpoints hold verified states only: a tick asks the walk
+// for one, which it gives at the end of the block, and a stop hands back the
+// last one (the whole blocks since are checked first). The last square is
+// done twice from the walk's result and the two read-outs compared.
+//
 // For m <= 32 the number fits in a few digits and the plain RadixInt walk
 // is cheaper than planning a transform.
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
+#include "arith/ArithmeticFault.h"
 #include "arith/GfnTransform.h"
 #include "arith/ModularSteps.h"
 #include "arith/RadixChoice.h"
 #include "arith/RadixInt.h"
 #include "arith/ReduceGfn.h"
 #include "report/ProgressLines.h"
+#include "tests/GerbiczLi.h"
 #include "tests/PowerRuns.h"
 #include "tests/RunCheckpoint.h"
 #include "tests/RunProgress.h"
@@ -56,6 +68,90 @@ RadixInt PlainGfnPower(uint32_t B, uint32_t m, uint32_t a, const BigInt& e) {
     return x;
 }
 
+// The residue arithmetic of the checked walk on transforms of the run's
+// plan: a step as the run does it, the product of two residues, 1, and the
+// exact comparison.
+struct GfnWalkOps {
+    using Residue = GfnTransform;
+    uint32_t a;
+    Multiplication multiplication;
+    const GfnTransform& one;  // 1 in the run's plan
+
+    void step(GfnTransform& x, bool bit) const {
+        x.square();
+        const uint32_t multiplier = bit ? a : 1;
+        if (multiplication == Multiplication::InCarry) x.carry(multiplier);
+        else x.carryThenMultiply(multiplier);
+    }
+    void multiply(GfnTransform& x, const GfnTransform& y) const {
+        x.multiply(y);
+        x.carry(1);
+    }
+    void setOne(GfnTransform& x) const { x = one; }
+    bool equal(const GfnTransform& x, const GfnTransform& y) const { return x.sameValue(y); }
+};
+
+using GfnWalkState = GerbiczLiState<GfnTransform>;
+
+// Progress, stop and checkpoint around the walk. Every step of the run is
+// counted once, as it always was (the ticks fall on the same counts); the
+// steps done again after a rollback are not counted a second time. A tick
+// of a run that keeps checkpoints asks for a verified state at the end of
+// its block, and that state is the checkpoint written.
+class GfnWalkHooks {
+public:
+    GfnWalkHooks(const RunContext& run, RunProgress& progress, bool keeps, int32_t stage,
+                 const PowerRecordParams& params, uint32_t T, const RadixInt& start, uint32_t stepsDone)
+        : run_(run), progress_(progress), keeps_(keeps), stage_(stage), params_(params), T_(T), start_(start),
+          position_(stepsDone), counted_(stepsDone) {}
+
+    bool stopRequested() {
+        if (++position_ > counted_) {
+            counted_ = position_;
+            if (progress_.beginStep() && keeps_) tickPending_ = true;
+        }
+        return progress_.stopRequested();
+    }
+    // After a rollback the tick's state is the one verified once the walk
+    // is back where the tick fell.
+    bool wantsVerifiedState() const { return tickPending_ && position_ >= counted_; }
+    void verified(const GfnWalkState& state) {
+        if (!wantsVerifiedState()) return;
+        tickPending_ = false;
+        save(state);
+    }
+    void rolledBack(const GfnWalkState& state) { position_ = state.stepsDone; }
+
+    // The record of the residue before the step at bit T - 1 - s counts that
+    // step (s + 1), which the resumed run does again.
+    void save(const GfnWalkState& state) {
+        if (!keeps_ || state.stepsDone == saved_) return;
+        run_.checkpoint->saveGfn(uint32_t(stage_), params_, state.stepsDone + 1, T_ - 1 - state.stepsDone, start_,
+                                 state.x);
+        saved_ = state.stepsDone;
+    }
+
+private:
+    const RunContext& run_;
+    RunProgress& progress_;
+    const bool keeps_;
+    const int32_t stage_;
+    const PowerRecordParams params_;
+    const uint32_t T_;
+    const RadixInt& start_;
+    uint32_t position_;   // the count of the step being polled
+    uint32_t counted_;    // the furthest count given to the progress
+    bool tickPending_ = false;
+    uint32_t saved_ = UINT32_MAX;  // steps of the state last written
+};
+
+// The last square, read out (not carried) from a copy of the residue.
+float FinalSquare(const GfnTransform& from, std::vector<int32_t>& digits) {
+    GfnTransform t = from;
+    t.square();
+    return t.unload(digits.data());
+}
+
 // m > 32: the walk inside the transform, with progress, stop and checkpoint.
 bool TransformGfnPower(const RunContext& run, uint32_t B, uint32_t m, uint32_t a, const BigInt& e,
                        int32_t stage, Multiplication multiplication, RadixInt& x, float& maxErr) {
@@ -71,46 +167,52 @@ bool TransformGfnPower(const RunContext& run, uint32_t B, uint32_t m, uint32_t a
         return true;
     }
 
-    GfnTransform t;
-    t.plan(m, B);
+    GfnWalkState state;
+    state.x.plan(m, B);
     const bool keeps = KeepsCheckpoint(run, B, m, stage);
     const PowerRecordParams params = GfnPowerParams(a, B, m);
-    uint32_t stepCount = 0, bitIndex = T - 1;
     bool resumed = false;
     if (keeps) {
         uint32_t savedCount = 0, savedBit = 0;
         RadixInt savedStart(B);
         // A state accepted for a bit outside this walk, or beside another
-        // start value, is no checkpoint: the transform is set afresh.
-        resumed = run.checkpoint->resumeGfn(uint32_t(stage), params, savedCount, savedBit, savedStart, t) &&
+        // start value, is no checkpoint: the transform is set afresh. The
+        // record counts the step at its bit, which is done again.
+        resumed = run.checkpoint->resumeGfn(uint32_t(stage), params, savedCount, savedBit, savedStart, state.x) &&
                   savedBit < T && savedStart.compare(start) == 0;
-        if (resumed) {
-            // The record counts the step at its bit, which is done again.
-            stepCount = savedCount > 0 ? savedCount - 1 : 0;
-            bitIndex = savedBit;
-        }
+        if (resumed) state.stepsDone = T - 1 - savedBit;
     }
-    if (!resumed) t.setValue(a);
+    if (!resumed) state.x.setValue(a);
 
-    progress.start(stepCount, bitIndex + 1);
-    auto save = [&](uint32_t i) {
-        if (keeps) run.checkpoint->saveGfn(uint32_t(stage), params, progress.stepCount(), i, start, t);
-    };
-    for (uint32_t i = bitIndex;; --i) {
-        if (progress.beginStep()) save(i);
-        if (progress.stopRequested()) {
-            save(i);
-            maxErr = t.maxError();
-            return false;
-        }
-        t.square();
-        if (i == 0) break;  // the last square is read out, not carried
-        const uint32_t multiplier = BitOf(e, i) ? a : 1;
-        if (multiplication == Multiplication::InCarry) t.carry(multiplier);
-        else t.carryThenMultiply(multiplier);
+    progress.start(state.stepsDone, T - state.stepsDone);
+    GfnTransform one = state.x;
+    one.setValue(1);
+    GfnWalkOps ops{a, multiplication, one};
+    GfnWalkHooks hooks(run, progress, keeps, stage, params, T, start, state.stepsDone);
+    BigInt walked(e);
+    walked.shift(1);  // right: the bits above bit 0
+    GerbiczLiCounts counts;
+    bool finished = WalkPowerChecked(ops, hooks, walked, PlanGerbiczLi(T - 1), state, counts);
+    if (finished) {  // the step at bit 0, counted and polled as every other
+        finished = !hooks.stopRequested();
+        if (hooks.wantsVerifiedState()) hooks.verified(state);
+    }
+    if (!finished) {
+        hooks.save(state);
+        maxErr = state.x.maxError();
+        return false;
+    }
+
+    std::vector<int32_t> first(m), second(m);
+    for (int attempt = 0;; ++attempt) {
+        maxErr = FinalSquare(state.x, first);
+        FinalSquare(state.x, second);
+        if (first == second) break;
+        if (attempt == 1) throw ArithmeticFault("power run gave two different last squares from the same residue");
     }
     x.setRadix(B);
-    x.fromGfnTransform(m, nullptr, [&](int32_t* digits, uint32_t, double*) { maxErr = t.unload(digits); });
+    x.fromGfnTransform(m, nullptr,
+                       [&](int32_t* digits, uint32_t, double*) { std::copy(first.begin(), first.end(), digits); });
     if (BitOf(e, 0)) MulStepGfn(x, int32_t(a), B, m);
     else reduceGfn(x, B, m);
     return true;

@@ -174,8 +174,9 @@ private:
 };
 
 // B^m + 1 = 100^16384 + 1, a large number, with an exponent of 1500 bits:
-// nbIter 256 saves at steps 512 and 1024, a whole run is a fraction of a
-// second.
+// nbIter 256 ticks at steps 512 and 1024, which save the verified states
+// after those steps (records counting 513 and 1025), a whole run is a
+// fraction of a second.
 class GfnRunCrashTest : public ::testing::Test {
 protected:
     static constexpr uint32_t B = 100, m = 16384, a = 3, kBits = 1500;
@@ -231,7 +232,7 @@ TEST_F(GfnRunCrashTest, CrashAfterEveryStepOfThePairWriteResumesWithTheRightResu
         SCOPED_TRACE("the save of step 1024 stopped after write step " + std::to_string(steps));
         RunFixture f;
         CrashIn(f, 2, steps);
-        ExpectResumedAt(f, steps == 6 ? 1024 : 512);
+        ExpectResumedAt(f, steps == 6 ? 1025 : 513);
         // Once Numen.dta was renamed and until the new one is in its place
         // the record comes from the previous file.
         const bool previous = steps >= 3 && steps < 6;
@@ -242,9 +243,9 @@ TEST_F(GfnRunCrashTest, CrashAfterEveryStepOfThePairWriteResumesWithTheRightResu
 TEST_F(GfnRunCrashTest, DamagedCurrentPairResumesFromThePreviousPair) {
     {
         RunFixture f;
-        CrashIn(f, 2, CheckpointWrite::kAllSteps);  // pairs of steps 512 (previous) and 1024
+        CrashIn(f, 2, CheckpointWrite::kAllSteps);  // pairs of counts 513 (previous) and 1025
         Flip(f.folder, "Numen.dta", 36 + 20);      // the start value's digit
-        ExpectResumedAt(f, 512);
+        ExpectResumedAt(f, 513);
         EXPECT_EQ(f.paneLines(), std::vector<std::string>{kDamagedRecord});
         EXPECT_NE(f.logFile().find("Numen.dta is damaged"), std::string::npos);
     }
@@ -252,7 +253,7 @@ TEST_F(GfnRunCrashTest, DamagedCurrentPairResumesFromThePreviousPair) {
         RunFixture f;
         CrashIn(f, 2, CheckpointWrite::kAllSteps);
         Flip(f.folder, kGfnCheckpointName, 20 + 16 * 1000);  // the array
-        ExpectResumedAt(f, 512);
+        ExpectResumedAt(f, 513);
         EXPECT_EQ(f.paneLines(), std::vector<std::string>{kDamagedState});
     }
     {

@@ -193,6 +193,53 @@ TEST(GerbiczLi, FaultsAreFoundAndRolledBack) {
     EXPECT_EQ(two.counts.rollbacks, 2u);
 }
 
+// Hooks that also want to hear of every rollback (a run whose progress
+// must not count the steps done again): told the state the walk goes back to.
+struct RollbackHooks : Hooks {
+    std::vector<uint32_t> rolledBackTo;
+    std::vector<uint32_t> pollsAtRollback;
+    void rolledBack(const GerbiczLiState<BigInt>& s) {
+        rolledBackTo.push_back(s.stepsDone);
+        pollsAtRollback.push_back(polls);
+    }
+};
+
+TEST(GerbiczLi, RollbacksAreReportedToHooksThatAskForThem) {
+    std::mt19937_64 rng(testing::TestSeed() + 6);
+    const BigInt N = FromMpz(RandomOddModulus(rng, 128));
+    const BigInt e = FromMpz(RandomExponent(rng, 300));
+    ModOps ops;
+    ops.N = N;
+    ops.faultySteps = {50};  // in the second period (its steps count from 45, after the first check)
+    RollbackHooks hooks;
+    GerbiczLiCounts counts;
+    GerbiczLiState<BigInt> state;
+    state.x.setUnsigned(3);
+    ASSERT_TRUE(WalkPowerChecked(ops, hooks, e, {8, 4}, state, counts));
+    EXPECT_EQ(state.x.compare(Expected(N, 3, e)), 0);
+    // Back to the state verified after 32 steps, once the second period's
+    // 32 steps were polled.
+    EXPECT_EQ(hooks.rolledBackTo, std::vector<uint32_t>{32});
+    EXPECT_EQ(hooks.pollsAtRollback, std::vector<uint32_t>{64});
+    // A doubled tail that differs goes back to the state before the tail.
+    ModOps clean = ops;
+    clean.stepCount = 0;
+    clean.faultySteps.clear();
+    Hooks plain;
+    GerbiczLiState<BigInt> again;
+    again.x.setUnsigned(3);
+    ASSERT_TRUE(WalkPowerChecked(clean, plain, e, {8, 4}, again, counts));
+    ModOps tailFault = clean;
+    tailFault.stepCount = 0;
+    tailFault.faultySteps = {clean.stepCount};  // the last step of the tail's second copy
+    RollbackHooks tailHooks;
+    GerbiczLiState<BigInt> tail;
+    tail.x.setUnsigned(3);
+    ASSERT_TRUE(WalkPowerChecked(tailFault, tailHooks, e, {8, 4}, tail, counts));
+    EXPECT_EQ(tail.x.compare(Expected(N, 3, e)), 0);
+    EXPECT_EQ(tailHooks.rolledBackTo, std::vector<uint32_t>{e.topBitIndex() / 8 * 8});
+}
+
 TEST(GerbiczLi, RepeatedFaultFromTheSameStateRaises) {
     std::mt19937_64 rng(testing::TestSeed() + 3);
     const BigInt N = FromMpz(RandomOddModulus(rng, 128));

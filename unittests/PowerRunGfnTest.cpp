@@ -3,10 +3,13 @@
 // host runs, the exponents at the edges of the walk (e = 1, 2, 3, (N-1)/2,
 // N-1), the round-off at the limit radix, progress, the stop, and resuming
 // through the real checkpoint store -- including every kind of checkpoint
-// that must be ignored.
+// that must be ignored; and the error check: a wrong coefficient put into
+// one square is found and the work redone, one put into every square is a
+// fault, and no wrong state reaches a checkpoint.
 #include <gmp.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "arith/ArithmeticFault.h"
 #include "arith/BigInt.h"
 #include "arith/GfnCheckpoint.h"
 #include "arith/GfnTransform.h"
@@ -136,6 +140,37 @@ protected:
 private:
     const ProcessorProfile profile_ = CurrentProcessorProfile();
     const KernelFamily& squaring_ = SquaringKernels();
+};
+
+// Counts the transform's squares and adds `shift` L to element 0 after the
+// squares numbered from..until (from 1). After the carry pass a shift of 1
+// is d_0 wrong by the multiplier, a wrong residue the round-off cannot
+// see; a shift of 1/2 leaves a rounding distance of a half.
+struct SquareFault {
+    static inline std::atomic<uint64_t> squares{0};
+    static inline uint64_t from = 0, until = 0;
+    static inline double shift = 0;
+    static void Disturb(Complex* array, uint32_t length) {
+        const uint64_t n = ++squares;
+        if (n >= from && n <= until) array[0].re += shift * length;
+    }
+};
+
+// Installs the counting seam for one scope.
+class ScopedSquareFault {
+public:
+    explicit ScopedSquareFault(uint64_t from = 0, uint64_t until = 0, double shift = 1) {
+        Set(from, until, shift);
+        SetGfnSquareDisturbance(SquareFault::Disturb);
+    }
+    ~ScopedSquareFault() { SetGfnSquareDisturbance(nullptr); }
+    static void Set(uint64_t from, uint64_t until, double shift = 1) {
+        SquareFault::squares = 0;
+        SquareFault::from = from;
+        SquareFault::until = until;
+        SquareFault::shift = shift;
+    }
+    static uint64_t Squares() { return SquareFault::squares; }
 };
 
 TEST_F(PowerRunGfnTest, PlainWalkUpTo32DigitsMatchesGmp) {
@@ -278,6 +313,64 @@ TEST_F(PowerRunGfnTest, ProgressTextsAtStartAndAtTicks) {
     }
 }
 
+// A 1500-bit exponent at m = 1024: 46 blocks of 32 steps, one check at the
+// end. A wrong coefficient in any one square -- a block's step, the check,
+// either copy of the last square -- costs work done again, never the
+// result, and the ticks fall where they fell without it.
+TEST_F(PowerRunGfnTest, AWrongSquareIsFoundAndRedone) {
+    ChooseFastest();
+    const uint32_t B = 1000, m = 1024, a = 3;
+    const Mpz e = Exponents(Modulus(B, m), 0, 1500, 77).back();
+    const BigInt exponent = FromMpz(e);
+    ScopedSquareFault seam;
+    for (const NamedRun& r : kRuns) {
+        RunFixture f;
+        f.live.nbIter = 256;
+        RadixInt x(B);
+        float err = -1;
+        ScopedSquareFault::Set(0, 0);
+        ASSERT_TRUE(r.run(f.context(), B, m, a, exponent, 0, x, err));
+        ASSERT_TRUE(IsPower(x, B, m, a, e)) << r.name;
+        const uint64_t clean = ScopedSquareFault::Squares();
+        const size_t texts = f.paneTexts().size();
+        EXPECT_EQ(texts, 3u);  // start, 512, 1024
+        for (uint64_t at : std::vector<uint64_t>{1, 700, 1490, clean - 1, clean}) {
+            RunFixture g;
+            g.live.nbIter = 256;
+            ScopedSquareFault::Set(at, at);
+            ASSERT_TRUE(r.run(g.context(), B, m, a, exponent, 0, x, err));
+            EXPECT_TRUE(IsPower(x, B, m, a, e)) << r.name << " wrong square " << at;
+            EXPECT_GT(ScopedSquareFault::Squares(), clean) << r.name << " wrong square " << at;
+            EXPECT_EQ(g.paneTexts().size(), texts) << r.name << " wrong square " << at;
+            EXPECT_LT(err, 0.3f);
+        }
+    }
+}
+
+// A wrong coefficient in every square from some point on is found again
+// after the walk goes back: ArithmeticFault. So is a rounding distance of a
+// half in one square, raised by the guard itself as before.
+TEST_F(PowerRunGfnTest, RepeatedWrongSquaresAndRoundOffRaise) {
+    ChooseFastest();
+    const uint32_t B = 1000, m = 1024, a = 3;
+    const BigInt exponent = FromMpz(Exponents(Modulus(B, m), 0, 1500, 78).back());
+    ScopedSquareFault seam;
+    RunFixture f;
+    RadixInt x(B);
+    float err = -1;
+    for (const NamedRun& r : kRuns) {
+        ScopedSquareFault::Set(300, UINT64_MAX);
+        EXPECT_THROW(r.run(f.context(), B, m, a, exponent, 0, x, err), ArithmeticFault) << r.name;
+        ScopedSquareFault::Set(100, 100, 0.5);
+        try {
+            r.run(f.context(), B, m, a, exponent, 0, x, err);
+            ADD_FAILURE() << r.name << ": no fault";
+        } catch (const ArithmeticFault& fault) {
+            EXPECT_NE(std::string(fault.what()).find("round-off"), std::string::npos) << fault.what();
+        }
+    }
+}
+
 // A checkpoint store that clears the running flag after a given number of
 // saves, so a run stops at a chosen tick, and can refuse every write.
 class StoppingCheckpoint final : public RunCheckpoint {
@@ -394,19 +487,62 @@ protected:
     RadixInt want{B};
 };
 
-// The record holds the step count including the step still to do; the
-// resumed run takes that step back and counts it again, so its count stays
-// the bits done and its first step repeats the saved tick.
+// The record is the verified state at the end of the block in which the
+// tick fell (blocks of 32 steps for this exponent), its step count
+// including the step still to do; the resumed run counts that step again,
+// so its count stays the steps done.
 TEST_F(PowerRunGfnResumeTest, StoppedRunsContinueWhereTheyStopped) {
     for (const NamedRun& r : kRuns) {
         SCOPED_TRACE(r.name);
-        // Stopped at the tick of step 512 (bit T - 512), resumed there (the
-        // repeated tick saves again) and stopped at the next tick, 1024.
+        // The tick of step 512 falls in the block of steps 481 .. 512, so
+        // the state after 512 steps (before bit T - 1 - 512) is written;
+        // resumed there and stopped at the next tick, 1024.
         StopAtTick(r.run, 1);
-        ExpectRecord(512, kBits - 512);
-        StopAtTick(r.run, 2, false);
-        ExpectRecord(1024, kBits - 1024);
-        ExpectCompletes(r.run, Text(1023 * 100.0 / kBits));
+        ExpectRecord(513, kBits - 1 - 512);
+        StopAtTick(r.run, 1, false);
+        ExpectRecord(1025, kBits - 1 - 1024);
+        ExpectCompletes(r.run, Text(1024 * 100.0 / kBits));
+    }
+}
+
+// A wrong square just before the tick of step 512: the check at the end of
+// that block fails, the walk goes back to the start, and the state written
+// is the one verified after the blocks are done again -- the run resumed
+// from it gives the right result.
+TEST_F(PowerRunGfnResumeTest, AWrongSquareNeverReachesTheCheckpoint) {
+    for (const NamedRun& r : kRuns) {
+        SCOPED_TRACE(r.name);
+        {
+            ScopedSquareFault seam(500, 500);
+            StopAtTick(r.run, 1);
+            EXPECT_GT(ScopedSquareFault::Squares(), 512u + 32u);  // the blocks done twice, the check
+        }
+        ExpectRecord(513, kBits - 1 - 512);
+        ExpectCompletes(r.run, Text(512 * 100.0 / kBits));
+    }
+}
+
+// A state at a bit between two blocks (as a run without the check wrote
+// them) is resumed as a verified one.
+TEST_F(PowerRunGfnResumeTest, StatesBetweenBlocksAreResumed) {
+    const uint32_t steps = 700;
+    RadixInt start(B);
+    start.setUnsigned(a);
+    for (const NamedRun& r : kRuns) {
+        SCOPED_TRACE(r.name);
+        GfnTransform t;
+        t.plan(m, B);
+        t.setValue(a);
+        for (uint32_t s = 0; s < steps; ++s) {
+            const uint32_t bit = kBits - 1 - s;
+            t.square();
+            const uint32_t multiplier = mpz_tstbit(e, bit) ? a : 1;
+            if (r.run == PowerRunGfn) t.carry(multiplier);  // B^2 a is far below the limit
+            else t.carryThenMultiply(multiplier);
+        }
+        DeleteCheckpoint(fixture.folder.path());
+        store.saveGfn(kStage, GfnPowerParams(a, B, m), steps + 1, kBits - 1 - steps, start, t);
+        ExpectCompletes(r.run, Text(steps * 100.0 / kBits));
     }
 }
 
@@ -449,8 +585,8 @@ TEST_F(PowerRunGfnResumeTest, ForeignOrDamagedCheckpointsAreIgnored) {
     StopAtTick(PowerRunGfn, 1);
     const std::string early = fixture.folder.read(kGfnCheckpointName);
     StopAtTick(PowerRunGfn, 2);
-    ExpectRecord(1024, kBits - 1024);
-    fixture.folder.write(kGfnCheckpointName, early);  // the state of bit T - 512
+    ExpectRecord(1025, kBits - 1 - 1024);
+    fixture.folder.write(kGfnCheckpointName, early);  // the state of bit T - 513
     dropPrevious();
     ExpectCompletes(PowerRunGfn, fresh);
 
