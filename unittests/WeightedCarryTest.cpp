@@ -37,16 +37,6 @@ std::string Name(uint32_t k, uint32_t n, int32_t c, uint32_t D, WeightedCarry pa
            " D=" + std::to_string(D) + " pass=" + PassName(pass);
 }
 
-BigInt RandomResidue(const Mpz& N, std::mt19937_64& rng) {
-    gmp_randstate_t state;
-    gmp_randinit_default(state);
-    gmp_randseed_ui(state, rng());
-    Mpz r;
-    mpz_urandomm(r, state, N);
-    gmp_randclear(state);
-    return FromMpz(r);
-}
-
 struct Shape {
     uint32_t k, n;
     int32_t c;

@@ -37,17 +37,6 @@ std::string Name(const KernelFamily& f, uint32_t k, uint32_t n, int32_t c, uint3
            " D=" + std::to_string(D);
 }
 
-// A random residue below N.
-BigInt RandomResidue(const Mpz& N, std::mt19937_64& rng) {
-    gmp_randstate_t state;
-    gmp_randinit_default(state);
-    gmp_randseed_ui(state, rng());
-    Mpz r;
-    mpz_urandomm(r, state, N);
-    gmp_randclear(state);
-    return FromMpz(r);
-}
-
 // The exact value of the transform's digits sum d_j P_j mod N.
 Mpz DigitsValue(const WeightedState& st, const std::vector<int64_t>& d, const Mpz& N) {
     Mpz x, term;

@@ -113,4 +113,14 @@ int Repeats(int base) {
     return n < 1 ? 1 : n;
 }
 
+BigInt RandomResidue(const Mpz& N, std::mt19937_64& rng) {
+    gmp_randstate_t state;
+    gmp_randinit_default(state);
+    gmp_randseed_ui(state, rng());
+    Mpz r;
+    mpz_urandomm(r, state, N);
+    gmp_randclear(state);
+    return FromMpz(r);
+}
+
 }  // namespace numen::testing

@@ -40,6 +40,8 @@ Mpz ToMpz(const BigInt& x);
 BigInt FromMpz(mpz_srcptr x);
 // True when x has the value of m and satisfies the representation invariants.
 bool SameValue(const BigInt& x, mpz_srcptr m);
+// A uniformly random residue in [0, N), seeded from rng.
+BigInt RandomResidue(const Mpz& N, std::mt19937_64& rng);
 
 // Random values for the arithmetic tests: random words, but also all-ones
 // words, long runs of ones and zeros, powers of two +- 1 (edge-biased, so
